@@ -1,0 +1,212 @@
+// The print job, the composition of the page and the rendering of each element kind.
+#include <exception>
+
+#include "platform/codepage/CodePage.h"
+#include "platform/printer/Printer.h"
+#include "printing/unitCommonPrinting.h"
+#include "printing/unitCommonPrintingMath.h"
+#include "printing/unitCommonPrintingTree.h"
+#include "printing/unitFormUtils.h"
+#include "printing/unitValueSyntax.h"
+#include "xmlbean/unitTavoCommonXmlBeanParser.h"
+
+namespace tavo {
+namespace {
+
+Rect ReadRuleRect(const TItem& element) {
+  return Rect{ReadInteger(element.GetAttribute("left"), 0),
+              ReadInteger(element.GetAttribute("top"), 0),
+              ReadInteger(element.GetAttribute("right"), 0),
+              ReadInteger(element.GetAttribute("bottom"), 0)};
+}
+
+// The job's document name: the invoice number follows when the data has one.
+std::string JobTitle(const TItem& dataItem) {
+  std::string title = codepage::Utf8ToAnsi("票据打印");
+  const std::string invoiceNumber = dataItem.GetPropertyValue("fphm", false);
+  if (!invoiceNumber.empty()) title += codepage::Utf8ToAnsi("，发票号码: ") + invoiceNumber;
+  return title;
+}
+
+}  // namespace
+
+bool TTavoXmlDataPrinter::Print(const std::string& dataText, Canvas* surface) {
+  if (!ruleItem) return false;
+  const std::unique_ptr<TTavoCommonXmlBean> bean =
+      TTavoXMLBeanParser::ParseXmlBean(codepage::AnsiToWide(dataText));
+  TItem* dataItem = nullptr;
+  if (bean && bean->Item) {
+    if (TItem* wrapper = bean->Item->ItemAt(0)) dataItem = wrapper->ItemAt(0);
+  }
+  return PrintItem(dataItem, surface);
+}
+
+bool TTavoXmlDataPrinter::PrintItem(TItem* dataItem, Canvas* surface) {
+  if (!dataItem || !ruleItem) return false;
+  if (surface) canvas = surface;
+
+  if (canvas) {
+    // Preview: failures reach the caller, which reports them.
+    ComposePage(ruleItem.get(), dataItem);
+    return false;
+  }
+
+  // Print: whatever fails, the document is ended, so an opened job is always closed and what
+  // was drawn before the failure prints. Failures are not reported.
+  Printer& printer = CurrentPrinter();
+  bool completed = false;
+  try {
+    printer.SetOrientation(Settings().landscape ? Orientation::Landscape : Orientation::Portrait);
+    printer.SetTitle(JobTitle(*dataItem));
+    printer.BeginDoc();
+    canvas = &printer.GetCanvas();
+    ComposePage(ruleItem.get(), dataItem);
+    completed = true;
+  } catch (const std::exception&) {
+    completed = false;
+  }
+  try {
+    printer.EndDoc();
+  } catch (const std::exception&) {
+    completed = false;
+  }
+  // The job's canvas belongs to the printer and ends with the job: a later call prints again
+  // instead of drawing on a canvas outside any job.
+  canvas = nullptr;
+  return completed;
+}
+
+void TTavoXmlDataPrinter::ComposePage(TItem* rule, TItem* dataItem) {
+  // Fields find their elements through an index of this rule while the page is composed.
+  struct IndexScope {
+    std::unique_ptr<TElementIndex>& slot;
+    ~IndexScope() { slot.reset(); }
+  } indexScope{elementIndex_};
+  if (rule) elementIndex_ = std::make_unique<TElementIndex>(*rule);
+
+  // Static pass.
+  if (rule) {
+    for (TItem* element : ChildItems(*rule)) {
+      const std::string type = element->GetAttribute("type");
+      if (type == "line") {
+        DrawLineElement(*element);
+      } else if (type == "rectangle") {
+        DrawRectangleElement(*element);
+      } else if (type == "image") {
+        DrawImageElement(*element, element->GetPropertyValue("text", false));
+      } else if (type == "text") {
+        DrawTextElement(*element, std::string(), -1);
+      }
+    }
+  }
+  if (!dataItem) return;
+
+  // Field pass.
+  for (const TItemProperty* field : ChildProperties(*dataItem)) {
+    const std::string& value = field->GetValue();
+    if (IsBlankText(value)) continue;
+    if (const TItem* element = FindElement(rule, field->Name, 0)) {
+      DrawBoundField(*element, value, -1);
+    }
+  }
+
+  // Row pass.
+  rowBottom = 0;
+  const TItem* rows = dataItem->ItemAt(0);
+  if (!rows) return;
+  int32_t row = 0;
+  for (const TItem* rowItem : ChildItems(*rows)) {
+    rowTop = rowBottom;
+    for (const TItemProperty* field : ChildProperties(*rowItem)) {
+      const std::string& value = field->GetValue();
+      if (IsBlankText(value)) continue;
+      if (const TItem* element = FindElement(rule, field->Name, row)) {
+        DrawBoundField(*element, value, row);
+      }
+    }
+    ++row;
+  }
+}
+
+// A bound field draws an "image" element as a picture and any other element as a text box.
+void TTavoXmlDataPrinter::DrawBoundField(const TItem& element, const std::string& value,
+                                         int32_t row) {
+  if (element.GetAttribute("type") == "image") {
+    DrawImageElement(element, value);
+  } else {
+    DrawTextElement(element, value, row);
+  }
+}
+
+void TTavoXmlDataPrinter::DrawLineElement(const TItem& element) {
+  const int32_t fromX = ReadInteger(element.GetAttribute("fromx"), 0);
+  const int32_t fromY = ReadInteger(element.GetAttribute("fromy"), 0);
+  const int32_t toX = ReadInteger(element.GetAttribute("tox"), 0);
+  const int32_t toY = ReadInteger(element.GetAttribute("toy"), 0);
+  const int32_t size = ReadInteger(element.GetAttribute("size"), 0);
+  const Color color = StrictTextToColor(element.GetAttribute("color"));
+  DrawLine(RuleToDeviceX(fromX), RuleToDeviceY(fromY), RuleToDeviceX(toX), RuleToDeviceY(toY), size,
+           color);
+}
+
+void TTavoXmlDataPrinter::DrawRectangleElement(const TItem& element) {
+  const Rect rect = ReadRuleRect(element);
+  const int32_t size = ReadInteger(element.GetAttribute("size"), 0);
+  const Color color = StrictTextToColor(element.GetAttribute("color"));
+  DrawRectangle(RuleToDeviceRect(rect), size, color);
+}
+
+void TTavoXmlDataPrinter::DrawImageElement(const TItem& element, const std::string& source) {
+  if (source.empty()) return;
+  const Rect rect = ReadRuleRect(element);
+  const TTavoAlign horzAlign = TextToAlign(element.GetAttribute("horzAlign"));
+  const TTavoAlign vertAlign = TextToAlign(element.GetAttribute("vertAlign"));
+  // Only inline picture data is accepted here, never a file name.
+  Picture picture;
+  LoadBase64Image(source, picture);
+  DrawImage(picture, RuleToDeviceRect(rect), horzAlign, vertAlign);
+}
+
+void TTavoXmlDataPrinter::DrawTextElement(const TItem& element, const std::string& value,
+                                          int32_t row) {
+  rowIndex = row;
+  const Rect ruleRect = ReadRuleRect(element);
+  const std::string fontName = element.GetAttribute("fontName");
+  const int32_t fontSize = ReadInteger(element.GetAttribute("fontSize"), 0);
+  const Color fontColor = TextToColor(element.GetAttribute("fontColor"), clWindowText);
+  const bool wordBreak = ReadBoolean(element.GetAttribute("wordBreak"), true);
+  Rect box = RuleToDeviceRect(ruleRect);
+
+  std::string text = value;
+  if (text.empty() && element.GetAttribute("type") == "text") {
+    text = element.GetPropertyValue("text", false);
+  }
+  if (text.empty()) return;
+
+  const TTavoAlign horzAlign = TextToAlign(element.GetAttribute("horzAlign"));
+  const TTavoAlign vertAlign = TextToAlign(element.GetAttribute("vertAlign"));
+  // Automatic row layout: from the second row on, a row's text starts the row space below the
+  // lowest text of the rows before it. Only the top moves.
+  if (rowIndex > 0 && rowTop > 0 && Settings().repeatableRowAutoHeightAndTop) {
+    box.top = ClampToInt32(int64_t{MmToDeviceY(Settings().repeatableRowSpace)} + rowTop);
+  }
+  DrawText(text, box, horzAlign, vertAlign, fontName, fontSize, fontColor, wordBreak);
+}
+
+TItem* TTavoXmlDataPrinter::FindElement(const TItem* rule, const std::string& id,
+                                        int32_t index) const {
+  if (!rule) return nullptr;
+  const bool anyIndex = Settings().repeatableRowAutoHeightAndTop;
+  const std::string indexText = std::to_string(index);
+  if (elementIndex_ && elementIndex_->Rule() == rule) {
+    return anyIndex ? elementIndex_->FirstWithId(id)
+                    : elementIndex_->FirstWithIdAndIndex(id, indexText);
+  }
+  for (TItem* element : ChildItems(*rule)) {
+    if (element->GetAttribute("id") != id) continue;
+    if (anyIndex || element->GetAttribute("index") == indexText) return element;
+  }
+  return nullptr;
+}
+
+}  // namespace tavo

@@ -1,0 +1,88 @@
+// The data printer's construction: reading the rule document and its page settings.
+#include "platform/codepage/CodePage.h"
+#include "printing/unitCommonPrinting.h"
+#include "printing/unitCommonPrintingTree.h"
+#include "printing/unitValueSyntax.h"
+#include "xmlbean/unitTavoCommonXmlBeanParser.h"
+
+namespace tavo {
+
+TTavoXmlDataPrinter::RuleSource TTavoXmlDataPrinter::ReadRule(const std::string& ruleText) {
+  RuleSource source;
+  const std::unique_ptr<TTavoCommonXmlBean> bean =
+      TTavoXMLBeanParser::ParseXmlBean(codepage::AnsiToWide(ruleText));
+  if (!bean || !bean->Item || bean->Item->ItemCount() == 0) return source;
+  source.usable = true;
+
+  // The `printing` item stands under the root item or under the root's first child item; the
+  // first one found is taken out so that it outlives the bean.
+  TItem& root = *bean->Item;
+  if (TItem* printing = root.FindItem("printing")) {
+    source.printingItem = DetachChildItem(root, printing);
+  } else if (TItem* first = root.ItemAt(0)) {
+    if (TItem* nested = first->FindItem("printing")) {
+      source.printingItem = DetachChildItem(*first, nested);
+    }
+  }
+  return source;
+}
+
+TTavoXmlDataPrinter::TTavoXmlDataPrinter(const std::string& ruleText, Canvas* canvas)
+    : TTavoXmlDataPrinter(ReadRule(ruleText), canvas) {}
+
+TTavoXmlDataPrinter::TTavoXmlDataPrinter(RuleSource source, Canvas* surface)
+    : TTavoXmlDataPrinter(std::move(source.printingItem), surface) {
+  // An unusable rule leaves a printer without page settings: asking for them fails.
+  if (!source.usable) settings.reset();
+}
+
+TTavoXmlDataPrinter::TTavoXmlDataPrinter(std::unique_ptr<TItem> printingItem, Canvas* surface) {
+  canvas = surface;
+  ruleItem = std::move(printingItem);
+  if (ruleItem) ReadPageSettings();
+}
+
+TTavoXmlDataPrinter::~TTavoXmlDataPrinter() = default;
+
+// The keys in their order of reading. "dpix" and "dpiy" come before "width" and "height", so the
+// page size in rule pixels converts at the rule's own resolution, on the canvas's device when a
+// canvas was given.
+void TTavoXmlDataPrinter::ReadPageSettings() {
+  const TItem& rule = *ruleItem;
+  TTavoPrinterSetting& page = Settings();
+  auto real = [&](const char* key, double fallback) {
+    return ReadReal(rule.GetAttribute(key), fallback);
+  };
+  auto integer = [&](const char* key, int32_t fallback) {
+    return ReadInteger(rule.GetAttribute(key), fallback);
+  };
+
+  page.pageWidth = real("pageWidth", 0.0);
+  page.pageHeight = real("pageHeight", 0.0);
+  page.repeatableRowAutoHeightAndTop =
+      ReadBoolean(rule.GetAttribute("repeatableRowAutoHeightAndTop"), false);
+  page.repeatableRowSpace = real("repeatableRowSpace", 0.0);
+  dpix = integer("dpix", dpix);
+  dpiy = integer("dpiy", dpiy);
+  page.offsetLeft = real("offsetLeft", 0.0);
+  page.offsetTop = real("offsetTop", 0.0);
+  customOffsetLeft = real("customOffsetLeft", 0.0);
+  customOffsetTop = real("customOffsetTop", 0.0);
+  page.textPaddingHorz = real("textPaddingHorz", page.textPaddingHorz);
+  page.textPaddingVert = real("textPaddingVert", page.textPaddingVert);
+
+  // A pixel size that is absent or rounds to 0 falls back to the size in millimetres.
+  pageWidthPx = RuleToDeviceX(integer("width", 0));
+  if (pageWidthPx == 0) pageWidthPx = MmToDeviceX(page.pageWidth);
+  pageHeightPx = RuleToDeviceY(integer("height", 0));
+  if (pageHeightPx == 0) pageHeightPx = MmToDeviceY(page.pageHeight);
+
+  page.landscape = ReadBoolean(rule.GetAttribute("landscape"), false);
+  bgImage = rule.GetAttribute("bgImage");
+}
+
+double TTavoXmlDataPrinter::OffsetXmm() const { return Settings().offsetLeft + customOffsetLeft; }
+
+double TTavoXmlDataPrinter::OffsetYmm() const { return Settings().offsetTop + customOffsetTop; }
+
+}  // namespace tavo

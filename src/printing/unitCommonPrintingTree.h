@@ -1,0 +1,36 @@
+// Walking the item trees of rule and data documents in document order, in one pass over each
+// list, and finding rule elements by "id" without rescanning the rule for every field.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "xmlbean/unitTavoCommonXmlBean.h"
+
+namespace tavo {
+
+// The child items of the item (entries of exactly class TItem), in order.
+std::vector<TItem*> ChildItems(const TItem& item);
+// The properties of the item (entries of exactly class TItemProperty), in order.
+std::vector<const TItemProperty*> ChildProperties(const TItem& item);
+// Takes that very child item out of the parent's Children without destroying it.
+std::unique_ptr<TItem> DetachChildItem(TItem& parent, TItem* child);
+
+// The first element (in document order) with each "id", and with each ("id", "index") pair.
+class TElementIndex {
+ public:
+  explicit TElementIndex(const TItem& rule);
+  const TItem* Rule() const { return rule_; }
+  TItem* FirstWithId(const std::string& id) const;
+  TItem* FirstWithIdAndIndex(const std::string& id, const std::string& index) const;
+
+ private:
+  const TItem* rule_;
+  std::map<std::string, TItem*> byId_;
+  std::map<std::pair<std::string, std::string>, TItem*> byIdAndIndex_;
+};
+
+}  // namespace tavo
