@@ -1,0 +1,128 @@
+#include "preview/PreviewPage.h"
+
+#include <QFile>
+#include <QPainter>
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "platform/codepage/CodePage.h"
+#include "platform/core/Error.h"
+#include "platform/picture/Picture.h"
+#include "platform/picture/PictureFile.h"
+#include "platform/qt/RasterCanvas.h"
+#include "preview/ImageControl.h"
+#include "printing/unitCommonPrinting.h"
+#include "printing/unitFormUtils.h"
+
+namespace tavo {
+namespace {
+
+bool FileExists(const std::string& ansiPath) {
+  std::error_code error;
+  const auto status = std::filesystem::status(codepage::AnsiToUtf8(ansiPath), error);
+  return !error && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
+}
+
+// imgBG's picture: a picture file when one is named, else Base64 picture text, else nothing.
+Picture LoadBackground(std::u16string_view imagePath) {
+  Picture picture;
+  const std::string ansiPath = codepage::WideToAnsi(imagePath);
+  if (FileExists(ansiPath)) return LoadPictureFile(ansiPath);
+  LoadBase64Image(ansiPath, picture);
+  return picture;
+}
+
+QImage ToQImage(const Picture& picture) {
+  const Graphic* graphic = picture.GetGraphic();
+  if (!graphic || graphic->Empty()) return {};
+  return QImage(reinterpret_cast<const uchar*>(graphic->pixels.data()), graphic->width,
+                graphic->height, static_cast<qsizetype>(graphic->width) * 4, QImage::Format_ARGB32)
+      .copy();
+}
+
+// The page size on the preview device: the printer's device pixels when both are positive, else
+// the page size in millimetres when both are positive, else the designed size.
+QSize PageSize(const TTavoXmlDataPrinter& printer) {
+  if (printer.pageWidthPx > 0 && printer.pageHeightPx > 0)
+    return {printer.pageWidthPx, printer.pageHeightPx};
+  const TTavoPrinterSetting& settings = printer.Settings();
+  if (settings.pageWidth > 0.0 && settings.pageHeight > 0.0) {
+    // A page too small to cover a pixel still gets one, so there is an image to show.
+    return {std::max(printer.MmToDeviceX(settings.pageWidth), 1),
+            std::max(printer.MmToDeviceY(settings.pageHeight), 1)};
+  }
+  return {kDesignedPreviewWidth, kDesignedPreviewHeight};
+}
+
+void CheckPageSize(QSize size) {
+  if (size.width() > kMaxPreviewSide || size.height() > kMaxPreviewSide ||
+      int64_t{size.width()} * size.height() > kMaxPreviewPixels) {
+    throw Error("The preview page of " + std::to_string(size.width()) + " x " +
+                std::to_string(size.height()) + " pixels is too large to show (at most " +
+                std::to_string(kMaxPreviewSide) + " pixels a side and " +
+                std::to_string(kMaxPreviewPixels) + " pixels in all)");
+  }
+}
+
+}  // namespace
+
+PreviewPage DrawPreviewPage(std::u16string_view xmlData, std::u16string_view xmlRule,
+                            std::u16string_view imagePath) {
+  PreviewPage result;
+  Picture background;
+  if (!imagePath.empty()) {
+    result.backgroundShown = true;
+    background = LoadBackground(imagePath);
+    result.background = ToQImage(background);
+  }
+
+  // The data printer reads the rule against the preview image as it is now, then draws on a
+  // fresh image of the page's size.
+  RasterCanvas designed(kDesignedPreviewWidth, kDesignedPreviewHeight, kPreviewDpi);
+  TTavoXmlDataPrinter printer(codepage::WideToAnsi(xmlRule), &designed.GetCanvas());
+  const QSize size = PageSize(printer);
+  CheckPageSize(size);
+  RasterCanvas fresh(size.width(), size.height(), kPreviewDpi);
+  fresh.GetCanvas().Draw(0, 0, background);
+  printer.Print(codepage::WideToAnsi(xmlData), &fresh.GetCanvas());
+  result.page = fresh.Image();
+  return result;
+}
+
+QSize PageAreaSize(const PreviewPage& page) {
+  QSize size = page.page.size();
+  if (page.backgroundShown) size = size.expandedTo(page.background.size());
+  return size;
+}
+
+QImage ComposePageArea(const PreviewPage& page) {
+  const QSize size = PageAreaSize(page);
+  // A background picture may be far larger than the page; the area is checked in its own right.
+  if (int64_t{size.width()} * size.height() > kMaxPreviewPixels) {
+    throw Error("The preview page area of " + std::to_string(size.width()) + " x " +
+                std::to_string(size.height()) + " pixels is too large to draw (at most " +
+                std::to_string(kMaxPreviewPixels) + " pixels in all)");
+  }
+  QImage area(size, QImage::Format_RGB32);
+  if (area.isNull()) throw Error("Out of memory for the preview page area");
+  area.setDotsPerMeterX(page.page.dotsPerMeterX());
+  area.setDotsPerMeterY(page.page.dotsPerMeterY());
+  area.fill(kPageAreaColor);
+  QPainter painter(&area);
+  if (page.backgroundShown && !page.background.isNull())
+    painter.drawImage(QPoint(0, 0), page.background);
+  painter.drawImage(QPoint(0, 0), TransparentCopy(page.page));
+  return area;
+}
+
+void WritePreviewPng(std::u16string_view xmlData, std::u16string_view xmlRule,
+                     std::u16string_view imagePath, const std::string& pngPath) {
+  const QImage area = ComposePageArea(DrawPreviewPage(xmlData, xmlRule, imagePath));
+  if (!area.save(QFile::decodeName(pngPath.c_str()), "PNG"))
+    throw Error("Cannot write the preview picture " + pngPath);
+}
+
+}  // namespace tavo

@@ -1,0 +1,50 @@
+// The preview page: the background picture of the blank form and the page drawn over it by the
+// data printer, at the screen's 96 pixels per inch. The preview dialog shows it; tavoprint writes
+// the same page area into a PNG without opening a window.
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tavo {
+
+// The resolution of the preview page.
+constexpr int32_t kPreviewDpi = 96;
+// The page image's size when the rule gives no page size.
+constexpr int32_t kDesignedPreviewWidth = 753;
+constexpr int32_t kDesignedPreviewHeight = 497;
+// Pages beyond these are refused rather than allocated.
+constexpr int32_t kMaxPreviewSide = 16384;
+constexpr int64_t kMaxPreviewPixels = 100'000'000;
+// The page area's colour where no picture covers it.
+inline const QColor kPageAreaColor(240, 251, 255);
+
+struct PreviewPage {
+  bool backgroundShown = false;  // a background was asked for: imgBG is visible
+  QImage background;             // imgBG's picture at its natural size; null when none loaded
+  QImage page;                   // imgPreview's picture: the background, then the elements
+};
+
+// Draws the preview of the data text laid out by the rule text over the background named by
+// `imagePath`: a picture file when such a file exists (its kind by extension), else Base64
+// picture text, else no background. Fails with tavo::Error for a rule without usable page
+// settings, a picture file that cannot be loaded, a page over the size limits, and whatever the
+// data printer lets through while drawing.
+PreviewPage DrawPreviewPage(std::u16string_view xmlData, std::u16string_view xmlRule,
+                            std::u16string_view imagePath);
+
+// The size of the page area: the bounding box of the visible images.
+QSize PageAreaSize(const PreviewPage& page);
+
+// The page area as the dialog shows it: the area's colour, the background if shown, and the page
+// over it with its transparent colour letting what is below show through.
+QImage ComposePageArea(const PreviewPage& page);
+
+// Draws the preview and writes its page area as a PNG file at `pngPath` (a file-system path).
+void WritePreviewPng(std::u16string_view xmlData, std::u16string_view xmlRule,
+                     std::u16string_view imagePath, const std::string& pngPath);
+
+}  // namespace tavo

@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPushButton>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/core/Error.h"
+#include "platform/qt/QtApplication.h"
+#include "preview/ImageControl.h"
+#include "preview/PreviewFixtures.h"
+#include "preview/ShowPreview.h"
+#include "preview/UnitComPrintForm.h"
+
+namespace tavo {
+namespace {
+
+using test::kPreviewData;
+using test::PreviewRule;
+
+int OpenDialogs() {
+  int count = 0;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    count += dynamic_cast<TFormComPrint*>(w) != nullptr;
+  return count;
+}
+
+class Preview : public ::testing::Test {
+ protected:
+  void SetUp() override { EnsureQtApplication(); }
+  void TearDown() override {
+    EXPECT_EQ(OpenPreview(), nullptr);
+    EXPECT_EQ(OpenDialogs(), 0);
+  }
+};
+
+TEST_F(Preview, ShownModallyWithItsTextsThenDestroyed) {
+  const std::u16string rule = PreviewRule(R"(width="200" height="100")");
+  bool inspected = false;
+  test::WhenModal inspect([&] {
+    TFormComPrint* form = OpenPreview();
+    ASSERT_NE(form, nullptr);
+    inspected = true;
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(form->isModal());
+    EXPECT_EQ(form->FXmlData, kPreviewData);
+    EXPECT_EQ(form->FXmlRule, rule);
+    EXPECT_FALSE(form->imgBG->isVisible());
+    EXPECT_EQ(form->imgPreview->size(), QSize(200, 100));
+    form->BitBtn1->click();
+  });
+  ShowPreview(kPreviewData, rule, u"");
+  EXPECT_TRUE(inspected);
+}
+
+TEST_F(Preview, SecondCallWhileShownOnlyRaisesTheOpenDialog) {
+  bool inspected = false;
+  test::WhenModal reenter([&] {
+    TFormComPrint* form = OpenPreview();
+    ASSERT_NE(form, nullptr);
+    const QImage before = form->imgPreview->GetPicture();
+    ShowPreview(u"<other/>", PreviewRule(R"(width="300" height="300")"), u"/no/such/form.png");
+    inspected = true;
+    EXPECT_EQ(OpenPreview(), form);
+    EXPECT_EQ(OpenDialogs(), 1);
+    EXPECT_EQ(form->FXmlData, kPreviewData);
+    EXPECT_EQ(form->imgPreview->GetPicture(), before);
+    EXPECT_FALSE(form->imgBG->isVisible());
+    form->BitBtn1->click();
+  });
+  ShowPreview(kPreviewData, PreviewRule(R"(width="200" height="100")"), u"");
+  EXPECT_TRUE(inspected);
+}
+
+TEST_F(Preview, FailureDestroysTheDialogAndTheNextCallMakesANewOne) {
+  const auto folder =
+      std::filesystem::temp_directory_path() / ("tavo-show-preview-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder / "form.gif") << "GIF89a";
+  const struct {
+    std::u16string rule;
+    std::u16string imagePath;
+    std::string message;
+  } failures[] = {
+      {u"<not well formed", u"", ""},
+      {PreviewRule(""), codepage::Utf8ToWide((folder / "form.gif").string()),
+       "Unknown picture file extension (.gif)"},
+      {PreviewRule(R"(width="20000" height="20000")"), u"", ""},
+  };
+  for (const auto& f : failures) {
+    try {
+      ShowPreview(kPreviewData, f.rule, f.imagePath);
+      ADD_FAILURE() << "no failure for " << codepage::WideToUtf8(f.rule);
+    } catch (const Error& failure) {
+      if (!f.message.empty()) {
+        EXPECT_EQ(failure.what(), f.message);
+      }
+    }
+    EXPECT_EQ(OpenPreview(), nullptr);
+    EXPECT_EQ(OpenDialogs(), 0);
+  }
+  std::filesystem::remove_all(folder);
+
+  bool shown = false;
+  test::WhenModal close([&] {
+    shown = OpenPreview() != nullptr;
+    if (shown) OpenPreview()->BitBtn1->click();
+  });
+  ShowPreview(kPreviewData, PreviewRule(""), u"neither a file nor a picture");
+  EXPECT_TRUE(shown);
+}
+
+TEST_F(Preview, NoDisplayFailsAtOnce) {
+  const struct {
+    const char* display;
+    const char* wayland;
+    const char* platform;
+    bool hasDisplay;
+  } cases[] = {{nullptr, nullptr, nullptr, false},
+               {"", "", "", false},
+               {":0", nullptr, nullptr, true},
+               {nullptr, "wayland-0", nullptr, true},
+               {nullptr, nullptr, "offscreen", true}};
+  for (const auto& c : cases) {
+    const test::ScopedEnv display("DISPLAY", c.display);
+    const test::ScopedEnv wayland("WAYLAND_DISPLAY", c.wayland);
+    const test::ScopedEnv platform("QT_QPA_PLATFORM", c.platform);
+    EXPECT_EQ(HasDisplay(), c.hasDisplay);
+    if (c.hasDisplay) continue;
+    try {
+      ShowPreview(kPreviewData, PreviewRule(""), u"");
+      ADD_FAILURE() << "a preview was shown without a display";
+    } catch (const Error& failure) {
+      EXPECT_STREQ(failure.what(), "Preview needs a display: set DISPLAY or WAYLAND_DISPLAY");
+    }
+    EXPECT_EQ(OpenDialogs(), 0);
+  }
+}
+
+}  // namespace
+}  // namespace tavo
