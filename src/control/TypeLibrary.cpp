@@ -1,0 +1,117 @@
+#include "control/TypeLibrary.h"
+
+#include <array>
+
+#include "control/TavoPreFmtPrinterX_TLB.h"
+
+namespace tavo {
+namespace {
+
+using P = ParamInfo;
+constexpr ParamType Long = ParamType::Long;
+constexpr ParamType String = ParamType::String;
+constexpr ParamType Bool = ParamType::Bool;
+
+constexpr P kFprintText[] = {
+    {"X", Long}, {"Y", Long}, {"sFont", String}, {"fontSize", Long}, {"txt", String}};
+constexpr P kFprintImg[] = {
+    {"X1", Long}, {"Y1", Long}, {"X2", Long}, {"Y2", Long}, {"IMG", String}};
+constexpr P kDownloadImg[] = {{"sourceImg", String}, {"desImg", String}};
+constexpr P kTitle[] = {{"title", String}};
+constexpr P kPrintXmlData[] = {{"XmlData", String}, {"XmlRule", String}};
+constexpr P kPreviewXmlData[] = {{"XmlData", String}, {"XmlRule", String}, {"ImagePath", String}};
+constexpr P kGetVer[] = {{"filepath", String}, {"Value", String, true}};
+constexpr P kGetOcxVersion[] = {{"version", String}, {"Value", Long, true}};
+constexpr P kSetDefaultPrinter[] = {{"DefaultPrt", String}, {"Value", Bool, true}};
+constexpr P kStringResult[] = {{"Value", String, true}};
+constexpr P kIFOcxGuid[] = {{"ARegGuid", String}, {"Value", Bool, true}};
+
+constexpr MethodInfo kMethods[] = {
+    {201, "fprintText", kFprintText},
+    {202, "fprintImg", kFprintImg},
+    {203, "downloadImg", kDownloadImg},
+    {204, "fprintStart", kTitle},
+    {205, "fprintEnd", kTitle},
+    {206, "PrintXmlData", kPrintXmlData},
+    {207, "PreviewXmlData", kPreviewXmlData},
+    {208, "GetVer", kGetVer},
+    {209, "GetOcxVersion", kGetOcxVersion},
+    {210, "SetDefaultPrinter", kSetDefaultPrinter},
+    {211, "GetDefaultPrinter", kStringResult},
+    {212, "GetPrinterList", kStringResult},
+    {213, "IFOcxGuid", kIFOcxGuid},
+};
+
+constexpr InterfaceInfo kMainInterface{"ITavoPreFmtPrinter", IID_ITavoPreFmtPrinter,
+                                       "Dispatch interface for TavoPreFmtPrinter Control", true,
+                                       kMethods};
+constexpr InterfaceInfo kEventInterface{"ITavoPreFmtPrinterEvents",
+                                        DIID_ITavoPreFmtPrinterEvents,
+                                        "Events interface for TavoPreFmtPrinter Control",
+                                        false,
+                                        {}};
+constexpr CoClassInfo kCoClass{
+    "TavoPreFmtPrinter", CLASS_TavoPreFmtPrinter, "TavoPreFmtPrinter Control 2.0", 2, 0,
+    kMainInterface,      kEventInterface};
+
+constexpr EnumMember kBorderStyle[] = {
+    {"afbNone", 0}, {"afbSingle", 1}, {"afbSunken", 2}, {"afbRaised", 3}};
+constexpr EnumMember kPrintScale[] = {{"poNone", 0}, {"poProportional", 1}, {"poPrintToFit", 2}};
+constexpr EnumMember kMouseButton[] = {{"mbLeft", 0}, {"mbRight", 1}, {"mbMiddle", 2}};
+constexpr EnumInfo kEnums[] = {
+    {"TxActiveFormBorderStyle", GUID_TxActiveFormBorderStyle, kBorderStyle},
+    {"TxPrintScale", GUID_TxPrintScale, kPrintScale},
+    {"TxMouseButton", GUID_TxMouseButton, kMouseButton},
+};
+
+constexpr TypeLibraryInfo kLibrary{"TavoPreFmtPrinterX",
+                                   LIBID_TavoPreFmtPrinterX,
+                                   "TavoPreFmtPrinterX Library",
+                                   1,
+                                   0,
+                                   LIBFLAG_FCONTROL,
+                                   "stdole2.tlb",
+                                   kMainInterface,
+                                   kEventInterface,
+                                   kCoClass,
+                                   kEnums};
+
+char16_t AsciiUpper(char16_t c) { return c >= u'a' && c <= u'z' ? c - u'a' + u'A' : c; }
+
+bool SameName(std::string_view name, std::u16string_view candidate) {
+  if (name.size() != candidate.size()) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (AsciiUpper(static_cast<char16_t>(name[i])) != AsciiUpper(candidate[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int MethodInfo::InCount() const {
+  int count = 0;
+  for (const ParamInfo& param : params) count += param.retval ? 0 : 1;
+  return count;
+}
+
+const ParamInfo* MethodInfo::Retval() const {
+  return !params.empty() && params.back().retval ? &params.back() : nullptr;
+}
+
+const TypeLibraryInfo& TavoPreFmtPrinterXLibrary() { return kLibrary; }
+
+const MethodInfo* FindMethod(const InterfaceInfo& info, std::u16string_view name) {
+  for (const MethodInfo& method : info.methods) {
+    if (SameName(method.name, name)) return &method;
+  }
+  return nullptr;
+}
+
+const MethodInfo* FindMethod(const InterfaceInfo& info, DISPID dispid) {
+  for (const MethodInfo& method : info.methods) {
+    if (method.dispid == dispid) return &method;
+  }
+  return nullptr;
+}
+
+}  // namespace tavo

@@ -1,0 +1,221 @@
+// tavoprint: the command-line automation host of the print control. Every subcommand goes
+// through the registered component, as any host would.
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Automation.h"
+#include "XmlFile.h"
+#include "platform/codepage/CodePage.h"
+#include "platform/com/Bstr.h"
+#include "platform/com/ClassFactory.h"
+#include "platform/com/ErrorInfo.h"
+#include "platform/core/Error.h"
+#include "preview/PreviewPage.h"
+
+namespace fs = std::filesystem;
+using namespace tavo;
+using namespace tavo::tool;
+
+namespace {
+
+constexpr const char16_t* kProgId = u"TavoPreFmtPrinterX.TavoPreFmtPrinter";
+constexpr const char* kModuleName = "TavoPreFmtPrinter2X.so";
+
+constexpr const char* kUsage = R"(usage:
+  tavoprint register [MODULE]        register the control (default: the module beside tavoprint)
+  tavoprint unregister [MODULE]
+  tavoprint call METHOD [ARG...]     call a method by name; ARG "@PATH" is the text of a file
+  tavoprint print DATA RULE [--printer NAME | --pdf OUT.pdf]
+  tavoprint preview DATA RULE [BACKGROUND] [--png OUT.png]
+  tavoprint printers
+options:
+  --registry FILE                    use this registry file for this run
+)";
+
+[[noreturn]] void Usage(const std::string& problem) {
+  throw ToolFailure(2, problem + "\n" + kUsage);
+}
+
+std::string DefaultModule() {
+  std::error_code error;
+  const fs::path self = fs::read_symlink("/proc/self/exe", error);
+  return (error ? fs::path(".") : self.parent_path()) / kModuleName;
+}
+
+// DllRegisterServer or DllUnregisterServer of a module file.
+int RunRegistration(const std::string& module, const char* entry) {
+  void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) throw ToolFailure(1, "cannot load " + module + ": " + dlerror());
+  auto function = reinterpret_cast<DllRegisterServerFunction>(dlsym(handle, entry));
+  if (function == nullptr) throw ToolFailure(1, module + " has no " + entry);
+  const HRESULT status = function();
+  if (FAILED(status)) {
+    ComPtr<IErrorInfo> info;
+    std::string description;
+    if (GetErrorInfo(0, info.Receive()) == S_OK && info) {
+      Bstr text;
+      info->GetDescription(text.Receive());
+      description = codepage::WideToUtf8(text.View());
+    }
+    throw ToolFailure(1, std::string(entry) + " failed (" + StatusText(status) + ")" +
+                             (description.empty() ? "" : ": " + description));
+  }
+  // The module stays loaded until the process ends: its objects may still be referenced.
+  return 0;
+}
+
+std::u16string Argument(const std::string& arg) {
+  if (arg.starts_with("@")) return ReadXmlFile(arg.substr(1));
+  return codepage::Utf8ToWide(arg);
+}
+
+int Call(const std::vector<std::string>& args) {
+  if (args.empty()) Usage("call needs a method name");
+  std::vector<std::u16string> values;
+  for (size_t i = 1; i < args.size(); ++i) values.push_back(Argument(args[i]));
+  AutomationObject control(kProgId);
+  ScopedVariant result = control.Call(args[0], values);
+  if (result->vt != VT_EMPTY) std::cout << FormatValue(*result.Get()) << "\n";
+  return 0;
+}
+
+// Takes "--name VALUE" out of args.
+std::optional<std::string> TakeOption(std::vector<std::string>& args, const std::string& name) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] != name) continue;
+    if (i + 1 >= args.size()) Usage(name + " needs a value");
+    std::string value = args[i + 1];
+    args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 2);
+    return value;
+  }
+  return std::nullopt;
+}
+
+void RejectOptions(const std::vector<std::string>& args) {
+  for (const std::string& arg : args) {
+    if (arg.starts_with("--")) Usage("unknown option " + arg);
+  }
+}
+
+std::optional<fs::file_time_type> ModifiedTime(const fs::path& path) {
+  std::error_code error;
+  auto time = fs::last_write_time(path, error);
+  if (error) return std::nullopt;
+  return time;
+}
+
+int Print(std::vector<std::string> args) {
+  const auto printer = TakeOption(args, "--printer");
+  const auto pdf = TakeOption(args, "--pdf");
+  RejectOptions(args);
+  if (args.size() != 2) Usage("print needs DATA and RULE");
+  if (printer && pdf) Usage("give either --printer or --pdf");
+  const std::u16string data = ReadXmlFile(args[0]);
+  const std::u16string rule = ReadXmlFile(args[1]);
+
+  AutomationObject control(kProgId);
+  std::optional<std::string> selection = printer;
+  fs::path pdfPath;
+  if (pdf) {
+    pdfPath = fs::absolute(*pdf);
+    selection = "pdf:" + pdfPath.string();
+  }
+  if (selection) {
+    ScopedVariant found = control.Call("SetDefaultPrinter", {codepage::Utf8ToWide(*selection)});
+    if (found->boolVal == 0) throw ToolFailure(1, "no printer named " + *selection);
+  }
+  const auto before = pdf ? ModifiedTime(pdfPath) : std::nullopt;
+  control.Call("PrintXmlData", {data, rule});
+  // The print path swallows its failures, so look at what it left.
+  if (pdf) {
+    const auto after = ModifiedTime(pdfPath);
+    if (!after || after == before) {
+      throw ToolFailure(1, "nothing was printed to " + pdfPath.string() +
+                               " (the data or rule may not be usable)");
+    }
+    std::cout << "printed to " << pdfPath.string() << "\n";
+  }
+  return 0;
+}
+
+int Preview(std::vector<std::string> args) {
+  const auto png = TakeOption(args, "--png");
+  RejectOptions(args);
+  if (args.size() != 2 && args.size() != 3) Usage("preview needs DATA, RULE and maybe BACKGROUND");
+  const std::u16string data = ReadXmlFile(args[0]);
+  const std::u16string rule = ReadXmlFile(args[1]);
+  const std::u16string background = args.size() == 3 ? codepage::Utf8ToWide(args[2]) : u"";
+  if (png) {
+    // What the dialog's page area would hold, without a window. The interface has no method
+    // for this, so the page is drawn here by the same preview code the control uses.
+    WritePreviewPng(data, rule, background, *png);
+    std::cout << "preview written to " << *png << "\n";
+    return 0;
+  }
+  AutomationObject control(kProgId);
+  control.Call("PreviewXmlData", {data, rule, background});
+  return 0;
+}
+
+int Printers() {
+  AutomationObject control(kProgId);
+  ScopedVariant list = control.Call("GetPrinterList", {});
+  const std::string text = FormatValue(*list.Get());
+  if (!text.empty()) std::cout << text << "\n";
+  return 0;
+}
+
+int Run(std::vector<std::string> args) {
+  if (const auto registry = TakeOption(args, "--registry")) {
+    setenv("TAVO_REGISTRY", fs::absolute(*registry).c_str(), 1);
+  }
+  if (args.empty()) Usage("no command given");
+  const std::string command = args[0];
+  args.erase(args.begin());
+  if (command == "register" || command == "unregister") {
+    RejectOptions(args);
+    if (args.size() > 1) Usage(command + " takes at most one MODULE");
+    const std::string module = args.empty() ? DefaultModule() : fs::absolute(args[0]).string();
+    return RunRegistration(module,
+                           command == "register" ? "DllRegisterServer" : "DllUnregisterServer");
+  }
+  if (command == "call") return Call(args);
+  if (command == "print") return Print(args);
+  if (command == "preview") return Preview(args);
+  if (command == "printers") {
+    RejectOptions(args);
+    if (!args.empty()) Usage("printers takes no arguments");
+    return Printers();
+  }
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::cout << kUsage;
+    return 0;
+  }
+  Usage("unknown command " + command);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  try {
+    return Run(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const ToolFailure& failure) {
+    std::cerr << "tavoprint: " << failure.what() << "\n";
+    return failure.exitCode;
+  } catch (const std::exception& error) {
+    std::cerr << "tavoprint: " << error.what() << "\n";
+    return 1;
+  }
+}
