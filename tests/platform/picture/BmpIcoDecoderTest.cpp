@@ -11,13 +11,13 @@ using testimages::BuildBmp;
 using testimages::BuildDib;
 using testimages::BuildIco;
 using testimages::Bytes;
-using testimages::DibSpec;
+using testimages::DibRecipe;
 
 constexpr uint32_t R = 0xFFFF0000, G = 0xFF00FF00, W = 0xFFFFFFFF, K = 0xFF000000;
 
 struct BmpCase {
   const char* name;
-  DibSpec spec;
+  DibRecipe recipe;
   int32_t width;
   int32_t height;
   std::vector<uint32_t> expected;  // rows from the top
@@ -27,7 +27,7 @@ class BmpDecodeTest : public testing::TestWithParam<BmpCase> {};
 
 TEST_P(BmpDecodeTest, ReadsKnownPixels) {
   const BmpCase& c = GetParam();
-  const std::optional<Graphic> graphic = DecodeBmp(BuildBmp(c.spec));
+  const std::optional<Graphic> graphic = DecodeBmp(BuildBmp(c.recipe));
   ASSERT_TRUE(graphic);
   EXPECT_EQ(graphic->kind, GraphicKind::Bitmap);
   EXPECT_EQ(graphic->width, c.width);

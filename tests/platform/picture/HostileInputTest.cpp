@@ -15,7 +15,7 @@ using testimages::BuildBmp;
 using testimages::BuildDib;
 using testimages::BuildIco;
 using testimages::Bytes;
-using testimages::DibSpec;
+using testimages::DibRecipe;
 using testimages::PutU32;
 using Decoder = std::function<std::optional<Graphic>(std::span<const uint8_t>)>;
 
@@ -24,11 +24,11 @@ Bytes SmallPng() {
       {3, 2, PNG_COLOR_TYPE_RGB, 8, true, {}, {}, {Bytes(9, 50), Bytes(9, 90)}});
 }
 Bytes SmallJpeg() { return testimages::EncodeJpeg(16, 16, 3, Bytes(16 * 16 * 3, 120)); }
-DibSpec SmallDib() {
+DibRecipe SmallDib() {
   return {40, 2, 2, 8, 0, 2, {}, {0xFF0000, 0x00FF00}, {0, 1, 0, 0, 1, 0, 0, 0}};
 }
-DibSpec IconDib() { return {40, 1, 2, 24, 0, 0, {}, {}, {1, 2, 3, 0, 0, 0, 0, 0}}; }
-DibSpec RleDib() {
+DibRecipe IconDib() { return {40, 1, 2, 24, 0, 0, {}, {}, {1, 2, 3, 0, 0, 0, 0, 0}}; }
+DibRecipe RleDib() {
   return {40, 4, 2, 8, 1, 2, {}, {0xFF0000, 0x00FF00}, {3, 1, 0, 0, 0, 3, 0, 1, 0, 0, 0, 1}};
 }
 
@@ -84,9 +84,9 @@ TEST(HostileInput, LyingHeadersGiveNothing) {
   const Bytes bmp = BuildBmp(SmallDib());
   const Bytes ico = BuildIco({{1, 1, 24, BuildDib(IconDib())}});
   auto dib = [](auto change) {
-    DibSpec spec = SmallDib();
-    change(spec);
-    return BuildBmp(spec);
+    DibRecipe recipe = SmallDib();
+    change(recipe);
+    return BuildBmp(recipe);
   };
   const std::vector<Sample> cases = {
       {"png 100000 x 100000", DecodePng, testimages::PngHeaderOnly(100000, 100000)},
@@ -95,25 +95,25 @@ TEST(HostileInput, LyingHeadersGiveNothing) {
       {"jpeg 65000 x 65000", DecodeJpeg, JpegDeclaring(65000, 65000)},
       {"jpeg zero height", DecodeJpeg, JpegDeclaring(16, 0)},
       {"jpeg taller than its data", DecodeJpeg, JpegDeclaring(16, 4000)},
-      {"bmp 100000 x 100000", DecodeBmp, dib([](DibSpec& s) { s.width = s.height = 100000; })},
-      {"bmp width over limit", DecodeBmp, dib([](DibSpec& s) {
+      {"bmp 100000 x 100000", DecodeBmp, dib([](DibRecipe& s) { s.width = s.height = 100000; })},
+      {"bmp width over limit", DecodeBmp, dib([](DibRecipe& s) {
          s.width = 100000001;
          s.height = 1;
        })},
-      {"bmp negative width", DecodeBmp, dib([](DibSpec& s) { s.width = -2; })},
-      {"bmp zero height", DecodeBmp, dib([](DibSpec& s) { s.height = 0; })},
-      {"bmp most negative height", DecodeBmp, dib([](DibSpec& s) { s.height = INT32_MIN; })},
-      {"bmp palette beyond end", DecodeBmp, dib([](DibSpec& s) { s.colorsUsed = 0x40000000; })},
-      {"bmp bit count 3", DecodeBmp, dib([](DibSpec& s) { s.bitCount = 3; })},
-      {"bmp rle8 at 24 bits", DecodeBmp, dib([](DibSpec& s) {
+      {"bmp negative width", DecodeBmp, dib([](DibRecipe& s) { s.width = -2; })},
+      {"bmp zero height", DecodeBmp, dib([](DibRecipe& s) { s.height = 0; })},
+      {"bmp most negative height", DecodeBmp, dib([](DibRecipe& s) { s.height = INT32_MIN; })},
+      {"bmp palette beyond end", DecodeBmp, dib([](DibRecipe& s) { s.colorsUsed = 0x40000000; })},
+      {"bmp bit count 3", DecodeBmp, dib([](DibRecipe& s) { s.bitCount = 3; })},
+      {"bmp rle8 at 24 bits", DecodeBmp, dib([](DibRecipe& s) {
          s.compression = 1;
          s.bitCount = 24;
        })},
-      {"bmp top-down rle", DecodeBmp, dib([](DibSpec& s) {
+      {"bmp top-down rle", DecodeBmp, dib([](DibRecipe& s) {
          s = RleDib();
          s.height = -2;
        })},
-      {"bmp split mask", DecodeBmp, dib([](DibSpec& s) {
+      {"bmp split mask", DecodeBmp, dib([](DibRecipe& s) {
          s = {40, 1, 1, 32, 3, 0, {0xF0F000, 0xFF00, 0xFF}, {}, {1, 2, 3, 4}};
        })},
       {"bmp unknown header size", DecodeBmp, Patched(bmp, 14, 41)},

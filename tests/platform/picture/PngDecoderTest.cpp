@@ -9,11 +9,11 @@ namespace {
 
 using testimages::Bytes;
 using testimages::EncodePng;
-using testimages::PngSpec;
+using testimages::PngRecipe;
 
 struct PngCase {
   const char* name;
-  PngSpec spec;
+  PngRecipe recipe;
   std::vector<uint32_t> expected;  // 0xAARRGGBB, rows from the top
 };
 
@@ -21,13 +21,13 @@ class PngDecodeTest : public testing::TestWithParam<PngCase> {};
 
 TEST_P(PngDecodeTest, ExpandsToStraightArgb) {
   const PngCase& c = GetParam();
-  const Bytes file = EncodePng(c.spec);
+  const Bytes file = EncodePng(c.recipe);
   ASSERT_FALSE(file.empty());
   const std::optional<Graphic> graphic = DecodePng(file);
   ASSERT_TRUE(graphic);
   EXPECT_EQ(graphic->kind, GraphicKind::Png);
-  EXPECT_EQ(graphic->width, static_cast<int32_t>(c.spec.width));
-  EXPECT_EQ(graphic->height, static_cast<int32_t>(c.spec.height));
+  EXPECT_EQ(graphic->width, static_cast<int32_t>(c.recipe.width));
+  EXPECT_EQ(graphic->height, static_cast<int32_t>(c.recipe.height));
   EXPECT_EQ(graphic->pixels, c.expected);
 }
 
@@ -73,17 +73,17 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Adam7 spreads each pixel over seven passes; the result must equal the plain image.
 TEST(PngDecode, InterlacedEqualsNonInterlaced) {
-  PngSpec spec{9, 7, PNG_COLOR_TYPE_RGB, 8, false, {}, {}, {}};
-  for (uint32_t y = 0; y < spec.height; ++y) {
+  PngRecipe recipe{9, 7, PNG_COLOR_TYPE_RGB, 8, false, {}, {}, {}};
+  for (uint32_t y = 0; y < recipe.height; ++y) {
     Bytes row;
-    for (uint32_t x = 0; x < spec.width; ++x) {
+    for (uint32_t x = 0; x < recipe.width; ++x) {
       row.insert(row.end(), {static_cast<uint8_t>(x * 20), static_cast<uint8_t>(y * 30), 7});
     }
-    spec.rows.push_back(row);
+    recipe.rows.push_back(row);
   }
-  const std::optional<Graphic> plain = DecodePng(EncodePng(spec));
-  spec.interlaced = true;
-  const std::optional<Graphic> interlaced = DecodePng(EncodePng(spec));
+  const std::optional<Graphic> plain = DecodePng(EncodePng(recipe));
+  recipe.interlaced = true;
+  const std::optional<Graphic> interlaced = DecodePng(EncodePng(recipe));
   ASSERT_TRUE(plain && interlaced);
   EXPECT_EQ(interlaced->pixels, plain->pixels);
   EXPECT_EQ(plain->pixels[8 + 6 * 9], 0xFFA0B407u);

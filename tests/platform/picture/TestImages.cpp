@@ -33,17 +33,17 @@ void PutChunk(Bytes& out, const char* type, const Bytes& data) {
 }
 
 // The libpng calls, kept apart from anything with a destructor because libpng longjmps.
-bool WritePng(png_structp png, png_infop info, const PngSpec& spec, png_colorp palette,
+bool WritePng(png_structp png, png_infop info, const PngRecipe& recipe, png_colorp palette,
               png_bytepp rows) {
   if (setjmp(png_jmpbuf(png))) return false;
-  png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colorType,
-               spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+  png_set_IHDR(png, info, recipe.width, recipe.height, recipe.bitDepth, recipe.colorType,
+               recipe.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  if (!spec.palette.empty())
-    png_set_PLTE(png, info, palette, static_cast<int>(spec.palette.size()));
-  if (!spec.transparency.empty()) {
-    png_set_tRNS(png, info, spec.transparency.data(), static_cast<int>(spec.transparency.size()),
-                 nullptr);
+  if (!recipe.palette.empty())
+    png_set_PLTE(png, info, palette, static_cast<int>(recipe.palette.size()));
+  if (!recipe.transparency.empty()) {
+    png_set_tRNS(png, info, recipe.transparency.data(),
+                 static_cast<int>(recipe.transparency.size()), nullptr);
   }
   png_set_rows(png, info, rows);
   png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
@@ -62,20 +62,20 @@ void PutU32(Bytes& bytes, uint32_t value) {
   PutU16(bytes, value >> 16);
 }
 
-Bytes EncodePng(const PngSpec& spec) {
+Bytes EncodePng(const PngRecipe& recipe) {
   Bytes out;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
   png_set_write_fn(png, &out, AppendToVector, nullptr);
   std::vector<png_color> palette;
-  for (uint32_t rgb : spec.palette) {
+  for (uint32_t rgb : recipe.palette) {
     palette.push_back({static_cast<png_byte>(rgb >> 16), static_cast<png_byte>(rgb >> 8),
                        static_cast<png_byte>(rgb)});
   }
-  std::vector<Bytes> rows = spec.rows;
+  std::vector<Bytes> rows = recipe.rows;
   std::vector<png_bytep> rowPointers;
   for (Bytes& row : rows) rowPointers.push_back(row.data());
-  if (!WritePng(png, info, spec, palette.data(), rowPointers.data())) out.clear();
+  if (!WritePng(png, info, recipe, palette.data(), rowPointers.data())) out.clear();
   png_destroy_write_struct(&png, &info);
   return out;
 }
@@ -134,43 +134,43 @@ Bytes EncodeJpeg(uint32_t width, uint32_t height, int components, const Bytes& s
   return out;
 }
 
-Bytes BuildDib(const DibSpec& spec) {
+Bytes BuildDib(const DibRecipe& recipe) {
   Bytes out;
-  PutU32(out, spec.headerSize);
-  if (spec.headerSize == 12) {
-    PutU16(out, static_cast<uint32_t>(spec.width));
-    PutU16(out, static_cast<uint32_t>(spec.height));
+  PutU32(out, recipe.headerSize);
+  if (recipe.headerSize == 12) {
+    PutU16(out, static_cast<uint32_t>(recipe.width));
+    PutU16(out, static_cast<uint32_t>(recipe.height));
     PutU16(out, 1);
-    PutU16(out, spec.bitCount);
+    PutU16(out, recipe.bitCount);
   } else {
-    PutU32(out, static_cast<uint32_t>(spec.width));
-    PutU32(out, static_cast<uint32_t>(spec.height));
+    PutU32(out, static_cast<uint32_t>(recipe.width));
+    PutU32(out, static_cast<uint32_t>(recipe.height));
     PutU16(out, 1);
-    PutU16(out, spec.bitCount);
-    PutU32(out, spec.compression);
-    PutU32(out, static_cast<uint32_t>(spec.pixels.size()));
+    PutU16(out, recipe.bitCount);
+    PutU32(out, recipe.compression);
+    PutU32(out, static_cast<uint32_t>(recipe.pixels.size()));
     PutU32(out, 3780);
     PutU32(out, 3780);
-    PutU32(out, spec.colorsUsed);
+    PutU32(out, recipe.colorsUsed);
     PutU32(out, 0);
-    for (uint32_t mask : spec.masks) PutU32(out, mask);
-    out.resize(std::max<size_t>(out.size(), spec.headerSize), 0);
+    for (uint32_t mask : recipe.masks) PutU32(out, mask);
+    out.resize(std::max<size_t>(out.size(), recipe.headerSize), 0);
   }
-  for (uint32_t rgb : spec.palette) {
+  for (uint32_t rgb : recipe.palette) {
     out.insert(out.end(), {static_cast<uint8_t>(rgb), static_cast<uint8_t>(rgb >> 8),
                            static_cast<uint8_t>(rgb >> 16)});
-    if (spec.headerSize != 12) out.push_back(0);
+    if (recipe.headerSize != 12) out.push_back(0);
   }
-  out.insert(out.end(), spec.pixels.begin(), spec.pixels.end());
+  out.insert(out.end(), recipe.pixels.begin(), recipe.pixels.end());
   return out;
 }
 
-Bytes BuildBmp(const DibSpec& spec) {
-  const Bytes dib = BuildDib(spec);
+Bytes BuildBmp(const DibRecipe& recipe) {
+  const Bytes dib = BuildDib(recipe);
   Bytes out = {'B', 'M'};
   PutU32(out, static_cast<uint32_t>(14 + dib.size()));
   PutU32(out, 0);
-  PutU32(out, static_cast<uint32_t>(14 + dib.size() - spec.pixels.size()));
+  PutU32(out, static_cast<uint32_t>(14 + dib.size() - recipe.pixels.size()));
   out.insert(out.end(), dib.begin(), dib.end());
   return out;
 }

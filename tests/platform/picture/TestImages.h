@@ -12,7 +12,7 @@ using Bytes = std::vector<uint8_t>;
 
 // A PNG of the given colour type and bit depth; `rows` holds each row's packed samples as libpng
 // expects them (16-bit samples big-endian). `palette` is 0xRRGGBB, `transparency` the tRNS bytes.
-struct PngSpec {
+struct PngRecipe {
   uint32_t width = 1;
   uint32_t height = 1;
   int colorType = 0;
@@ -22,7 +22,7 @@ struct PngSpec {
   Bytes transparency;
   std::vector<Bytes> rows;
 };
-Bytes EncodePng(const PngSpec& spec);
+Bytes EncodePng(const PngRecipe& recipe);
 
 // A PNG file of signature, IHDR (8-bit RGBA) and IEND only, with any declared size.
 Bytes PngHeaderOnly(uint32_t width, uint32_t height);
@@ -36,7 +36,7 @@ Bytes EncodeJpeg(uint32_t width, uint32_t height, int components, const Bytes& s
                  JpegScans scans = JpegScans::Baseline);
 
 // A DIB info header (with colour table and pixels appended by the caller) and a bitmap file.
-struct DibSpec {
+struct DibRecipe {
   uint32_t headerSize = 40;
   int32_t width = 1;
   int32_t height = 1;
@@ -47,8 +47,8 @@ struct DibSpec {
   std::vector<uint32_t> palette;  // 0xRRGGBB
   Bytes pixels;                   // stored rows, padding included
 };
-Bytes BuildDib(const DibSpec& spec);
-Bytes BuildBmp(const DibSpec& spec);
+Bytes BuildDib(const DibRecipe& recipe);
+Bytes BuildBmp(const DibRecipe& recipe);
 
 // An icon file; each entry names its directory width, height and bit count and holds its image.
 struct IconEntry {
