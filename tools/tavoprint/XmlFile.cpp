@@ -73,8 +73,11 @@ std::u16string DecodeXmlText(std::string_view bytes) {
   if (bytes.starts_with("\xEF\xBB\xBF")) return codepage::Utf8ToWide(bytes.substr(3));
   if (bytes.starts_with("\xFF\xFE")) return Decode(bytes.substr(2), "UTF-16LE");
   if (bytes.starts_with("\xFE\xFF")) return Decode(bytes.substr(2), "UTF-16BE");
-  const std::string declared = DeclaredEncoding(bytes);
-  if (declared.empty() || Lower(declared) == "utf-8" || Lower(declared) == "utf8") {
+  const std::string declared = Lower(DeclaredEncoding(bytes));
+  // A declaration read as ASCII cannot belong to UTF-16 text without a byte-order mark, whatever
+  // it names: such a file is UTF-8, as browsers read it.
+  if (declared.empty() || declared == "utf-8" || declared == "utf8" ||
+      declared.starts_with("utf-16") || declared == "ucs-2") {
     return codepage::Utf8ToWide(bytes);
   }
   return Decode(bytes, IconvName(declared));
