@@ -62,11 +62,6 @@ HRESULT ChangeRegistry(Change change, const char* failure) {
 
 }  // namespace
 
-ModuleState& Module() {
-  static ModuleState state;
-  return state;
-}
-
 }  // namespace tavo
 
 using namespace tavo;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <ostream>
+
 #include "platform/picture/Picture.h"
 #include "platform/picture/TestImages.h"
 
@@ -22,6 +24,9 @@ struct BmpCase {
   int32_t height;
   std::vector<uint32_t> expected;  // rows from the top
 };
+
+// By name: GoogleTest's fallback dumps the raw bytes of the case, padding included.
+void PrintTo(const BmpCase& c, std::ostream* out) { *out << c.name; }
 
 class BmpDecodeTest : public testing::TestWithParam<BmpCase> {};
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <ostream>
 
 #include "platform/picture/Picture.h"
 #include "platform/picture/TestImages.h"
@@ -17,6 +18,9 @@ struct JpegCase {
   Bytes sample;  // one pixel's samples, repeated over the picture
   uint32_t expected;
 };
+
+// By name: GoogleTest's fallback dumps the raw bytes of the case, padding included.
+void PrintTo(const JpegCase& c, std::ostream* out) { *out << c.name; }
 
 class JpegDecodeTest : public testing::TestWithParam<JpegCase> {};
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <ostream>
+
 #include "platform/picture/Picture.h"
 #include "platform/picture/TestImages.h"
 
@@ -16,6 +18,9 @@ struct PngCase {
   PngRecipe recipe;
   std::vector<uint32_t> expected;  // 0xAARRGGBB, rows from the top
 };
+
+// By name: GoogleTest's fallback dumps the raw bytes of the case, padding included.
+void PrintTo(const PngCase& c, std::ostream* out) { *out << c.name; }
 
 class PngDecodeTest : public testing::TestWithParam<PngCase> {};
 

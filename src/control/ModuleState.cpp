@@ -1,0 +1,10 @@
+#include "control/ModuleState.h"
+
+namespace tavo {
+
+ModuleState& Module() {
+  static ModuleState state;
+  return state;
+}
+
+}  // namespace tavo
