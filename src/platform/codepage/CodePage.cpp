@@ -204,6 +204,29 @@ std::string WideToUtf8(std::u16string_view wide) {
   return out;
 }
 
+std::optional<std::string> StrictWideToUtf8(std::u16string_view wide) {
+  for (size_t i = 0; i < wide.size(); ++i) {
+    const char16_t unit = wide[i];
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
+        wide[i + 1] <= 0xDFFF) {
+      ++i;
+    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+      return std::nullopt;
+    }
+  }
+  return WideToUtf8(wide);
+}
+
+bool IsValidUtf8(std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    char32_t cp;
+    const size_t length = DecodeUtf8(text, i, cp);
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
+}
+
 std::string WideToAnsi(std::u16string_view wide) {
   const std::string codeSet = AnsiCodeSet();
   if (IsUtf8Name(codeSet)) return WideToUtf8(wide);

@@ -3,6 +3,7 @@
 // container. Conversions go through iconv; a character the code page cannot hold becomes "?".
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,9 +21,14 @@ std::u16string AnsiToWide(std::string_view ansi);
 std::string AnsiToUtf8(std::string_view ansi);
 std::string Utf8ToAnsi(std::string_view utf8);
 
-// UTF-8 and UTF-16, independent of any locale.
+// UTF-8 and UTF-16, independent of any locale. Malformed input is replaced, never lost: a byte
+// that is not UTF-8 becomes U+FFFD, a lone surrogate "?".
 std::u16string Utf8ToWide(std::string_view utf8);
 std::string WideToUtf8(std::u16string_view wide);
+// UTF-16 to UTF-8, or nothing when the text holds a lone surrogate.
+std::optional<std::string> StrictWideToUtf8(std::u16string_view wide);
+// True for well-formed UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool IsValidUtf8(std::string_view text);
 
 // The ANSI text cut into its characters, each one's bytes in order: a multi-byte character of
 // the code page is one entry and is never split. Joining the entries gives the text back.

@@ -2,11 +2,11 @@
 
 #include <new>
 
+#include "platform/codepage/CodePage.h"
 #include "platform/com/ClassFactory.h"
 #include "platform/com/ComPtr.h"
 #include "platform/com/ErrorInfo.h"
 #include "platform/com/ModuleLoader.h"
-#include "platform/com/Utf16.h"
 #include "platform/core/Error.h"
 #include "platform/registry/Registry.h"
 
@@ -20,7 +20,7 @@ thread_local std::string lastLoadError;
 // Records why a call failed, for LastLoadError and as the thread's error information.
 HRESULT Failed(HRESULT status, const std::string& message) {
   lastLoadError = message;
-  PostErrorInfo(GUID_NULL, kErrorSource, Utf8ToUtf16Lenient(message));
+  PostErrorInfo(GUID_NULL, kErrorSource, codepage::Utf8ToWide(message));
   return status;
 }
 
@@ -49,7 +49,7 @@ HRESULT CLSIDFromProgID(LPCOLESTR progId, CLSID* clsid) {
   if (progId == nullptr || clsid == nullptr) return E_INVALIDARG;
   *clsid = GUID_NULL;
   return Guarded([&] {
-    const auto name = Utf16ToUtf8(progId);
+    const auto name = codepage::StrictWideToUtf8(progId);
     // A "\" would reach into another key's subkeys.
     if (!name || name->empty() || name->find('\\') != std::string::npos)
       return Failed(CO_E_CLASSSTRING, "Invalid class string");
@@ -90,7 +90,7 @@ HRESULT CoCreateInstanceByProgID(std::u16string_view progId, IUnknown* outer, co
   CLSID clsid;
   const HRESULT status = CLSIDFromProgID(std::u16string(progId).c_str(), &clsid);
   if (status == CO_E_CLASSSTRING) {
-    const std::string name = Utf16ToUtf8(progId).value_or("?");
+    const std::string name = codepage::StrictWideToUtf8(progId).value_or("?");
     return Failed(REGDB_E_CLASSNOTREG, "Class not registered: " + name);
   }
   if (FAILED(status)) return status;

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/codepage/CodePage.h"
+
 namespace tavo {
 namespace {
 
@@ -63,56 +65,7 @@ std::optional<HexValue> SplitHexValue(std::string_view text) {
   return HexValue{type, text.substr(1)};
 }
 
-void AppendUtf8(std::string& out, uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
 }  // namespace
-
-bool IsValidUtf8(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    size_t length;
-    uint32_t code;
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2, code = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3, code = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4, code = lead & 0x07;
-    } else {
-      return false;
-    }
-    if (i + length > text.size()) return false;
-    for (size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      code = (code << 6) | (next & 0x3F);
-    }
-    const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
-    if (overlong || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) return false;
-    i += length;
-  }
-  return true;
-}
 
 size_t Utf8Length(std::string_view text) {
   size_t count = 0;
@@ -139,22 +92,13 @@ std::optional<std::string> DecodeExpandableString(std::string_view text) {
   if (!hex || hex->type != kExpandString) return std::nullopt;
   const auto bytes = ParseByteList(hex->list);
   if (!bytes || bytes->size() % 2 != 0) return std::nullopt;
-  std::string out;
+  std::u16string units;
   for (size_t i = 0; i < bytes->size(); i += 2) {
-    uint32_t unit = (*bytes)[i] | ((*bytes)[i + 1] << 8);
+    const auto unit = static_cast<char16_t>((*bytes)[i] | ((*bytes)[i + 1] << 8));
     if (unit == 0) break;  // the terminating zero
-    if (unit >= 0xD800 && unit <= 0xDBFF) {
-      if (i + 3 >= bytes->size()) return std::nullopt;
-      const uint32_t low = (*bytes)[i + 2] | ((*bytes)[i + 3] << 8);
-      if (low < 0xDC00 || low > 0xDFFF) return std::nullopt;
-      unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
-      i += 2;
-    } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
-      return std::nullopt;
-    }
-    AppendUtf8(out, unit);
+    units += unit;
   }
-  return out;
+  return codepage::StrictWideToUtf8(units);
 }
 
 std::string QuoteRegistryString(std::string_view text) {

@@ -8,7 +8,6 @@
 
 namespace tavo {
 
-bool IsValidUtf8(std::string_view text);
 // The number of characters of valid UTF-8 text.
 size_t Utf8Length(std::string_view text);
 

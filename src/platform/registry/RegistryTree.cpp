@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "platform/codepage/CodePage.h"
 #include "platform/core/Error.h"
 #include "platform/registry/RegistryEncoding.h"
 
@@ -32,14 +33,14 @@ bool HasControlCharacter(std::string_view text) {
 
 void CheckKeyName(std::string_view name) {
   if (name.empty()) throw Error("A registry key name cannot be empty");
-  if (HasControlCharacter(name) || !IsValidUtf8(name))
+  if (HasControlCharacter(name) || !codepage::IsValidUtf8(name))
     throw Error("Invalid registry key name '" + std::string(name) + "'");
   if (Utf8Length(name) > kMaxKeyNameLength)
     throw Error("The registry key name '" + std::string(name) + "' is too long");
 }
 
 void CheckValueName(std::string_view name) {
-  if (HasControlCharacter(name) || !IsValidUtf8(name))
+  if (HasControlCharacter(name) || !codepage::IsValidUtf8(name))
     throw Error("Invalid registry value name '" + std::string(name) + "'");
   if (Utf8Length(name) > kMaxValueNameLength)
     throw Error("The registry value name '" + std::string(name) + "' is too long");
@@ -47,7 +48,7 @@ void CheckValueName(std::string_view name) {
 
 void CheckStringData(std::string_view name, std::string_view text) {
   if (text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos ||
-      !IsValidUtf8(text))
+      !codepage::IsValidUtf8(text))
     throw Error("The registry value '" + std::string(name) +
                 "' cannot hold line breaks, zero characters or text that is not UTF-8");
 }
