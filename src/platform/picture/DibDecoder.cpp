@@ -203,15 +203,16 @@ void DecodeRows(std::span<const uint8_t> pixels, const DibHeader& header,
 }
 
 // Run-length encoded rows (always stored bottom-up). Pixels the runs skip stay transparent.
-// Returns false when the data ends before the end-of-bitmap mark.
+// Returns false when the data ends before the end-of-bitmap mark. Without a graphic it only
+// checks the data, so that a damaged stream is refused before its pixels are allocated.
 bool DecodeRunLengths(std::span<const uint8_t> data, const DibHeader& header,
-                      const std::array<uint32_t, 256>& table, Graphic& graphic) {
+                      const std::array<uint32_t, 256>& table, Graphic* graphic) {
   const bool fourBit = header.compression == kBiRle4;
   int64_t x = 0;
   int64_t line = 0;  // counted from the bottom
   auto put = [&](uint32_t index) {
-    if (x < header.width && line < header.height) {
-      graphic.pixels[(header.height - 1 - line) * header.width + x] = table[index];
+    if (graphic && x < header.width && line < header.height) {
+      graphic->pixels[(header.height - 1 - line) * header.width + x] = table[index];
     }
     ++x;
   };
@@ -283,6 +284,7 @@ std::optional<Graphic> DecodeDib(std::span<const uint8_t> dib, std::optional<uin
   const uint64_t maskBytes =
       use == DibUse::Icon ? RowStride(header->width, 1) * static_cast<uint64_t>(header->height) : 0;
   if (!runLengths && !InRange(data, 0, pixelBytes + maskBytes)) return std::nullopt;
+  if (runLengths && !DecodeRunLengths(data, *header, *table, nullptr)) return std::nullopt;
 
   Graphic graphic;
   graphic.kind = use == DibUse::Icon ? GraphicKind::Icon : GraphicKind::Bitmap;
@@ -290,7 +292,7 @@ std::optional<Graphic> DecodeDib(std::span<const uint8_t> dib, std::optional<uin
   graphic.height = static_cast<int32_t>(header->height);
   graphic.pixels.assign(static_cast<size_t>(header->width * header->height), 0);
   if (runLengths) {
-    if (!DecodeRunLengths(data, *header, *table, graphic)) return std::nullopt;
+    DecodeRunLengths(data, *header, *table, &graphic);
     return graphic;
   }
   DecodeRows(data, *header, *table, graphic);

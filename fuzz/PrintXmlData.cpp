@@ -1,0 +1,47 @@
+// The whole rule + data road: the input is the rule text, a zero byte, then the data text. Both
+// are drawn on a recording canvas as the preview does, and printed on the test printer as
+// PrintXmlData does. tavo::Error is an allowed outcome; a print job left open is not.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "FuzzSupport.h"
+#include "platform/core/Error.h"
+#include "printing/unitCommonPrinting.h"
+#include "support/RecordingCanvas.h"
+#include "support/TestPrinter.h"
+
+namespace {
+
+void Preview(const std::string& rule, const std::string& data) {
+  tavo::test::RecordingCanvas surface;
+  try {
+    tavo::TTavoXmlDataPrinter printer(rule, &surface.canvas());
+    if (printer.Print(data, &surface.canvas())) tavo::fuzz::Fail("a preview reported a print job");
+  } catch (const tavo::Error&) {
+  }
+}
+
+void Print(const std::string& rule, const std::string& data) {
+  tavo::test::ScopedTestPrinter current;
+  try {
+    tavo::TTavoXmlDataPrinter printer(rule, nullptr);
+    printer.Print(data);
+  } catch (const tavo::Error&) {
+  }
+  if (current->Printing()) tavo::fuzz::Fail("the print job was left open");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+  const std::string_view input(reinterpret_cast<const char*>(bytes), size);
+  const size_t separator = input.find('\0');
+  const std::string rule(input.substr(0, separator));
+  const std::string data(separator == std::string_view::npos ? std::string_view()
+                                                             : input.substr(separator + 1));
+  Preview(rule, data);
+  Print(rule, data);
+  return 0;
+}
