@@ -1,10 +1,10 @@
 #include "printing/unitFormUtils.h"
 
 #include <array>
-#include <cctype>
 #include <exception>
 #include <optional>
 
+#include "platform/core/AsciiText.h"
 #include "platform/core/Error.h"
 #include "printing/unitValueSyntax.h"
 
@@ -76,21 +76,10 @@ constexpr std::array kColorNames = {
     ColorName{"clDefault", clDefault},
 };
 
-bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
 // A colour name, else the integer syntax; nothing for any other text.
 std::optional<Color> ReadColor(std::string_view text) {
   for (const ColorName& entry : kColorNames) {
-    if (SameTextIgnoringCase(text, entry.name)) return entry.value;
+    if (EqualsIgnoringAsciiCase(text, entry.name)) return entry.value;
   }
   int32_t value = 0;
   if (TryReadInteger(text, value)) return static_cast<Color>(value);

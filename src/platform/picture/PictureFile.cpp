@@ -16,26 +16,12 @@
 
 #include "platform/codepage/CodePage.h"
 #include "platform/core/Error.h"
+#include "platform/core/FileDescriptor.h"
 
 namespace tavo {
 namespace {
 
 using Decoder = std::optional<Graphic> (*)(std::span<const uint8_t>);
-
-// Closes the descriptor it holds.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int Get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 std::vector<uint8_t> ReadWholeFile(const std::string& ansiPath) {
   const std::string path = codepage::AnsiToUtf8(ansiPath);

@@ -13,6 +13,7 @@
 #include <system_error>
 
 #include "platform/core/Error.h"
+#include "platform/core/FileDescriptor.h"
 #include "platform/registry/RegistryText.h"
 
 namespace tavo {
@@ -21,28 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr mode_t kNewFileMode = 0644;
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-  bool Valid() const { return fd_ >= 0; }
-  int Get() const { return fd_; }
-  // Closes now and reports the error that a delayed write may only show here.
-  int Close() {
-    const int result = ::close(fd_);
-    fd_ = -1;
-    return result;
-  }
-
- private:
-  int fd_;
-};
 
 // Removes a temporary file on every path unless it was renamed into place.
 class TemporaryFile {
