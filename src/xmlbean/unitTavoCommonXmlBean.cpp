@@ -3,6 +3,7 @@
 #include <typeinfo>
 
 #include "platform/codepage/CodePage.h"
+#include "platform/core/AsciiText.h"
 
 namespace tavo {
 namespace {
@@ -19,19 +20,9 @@ const TItemProperty* AsProperty(const TObject* object) {
              : nullptr;
 }
 
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
 bool IsAscii(const std::string& text) {
   for (char c : text) {
     if (static_cast<unsigned char>(c) >= 0x80) return false;
-  }
-  return true;
-}
-
-bool EqualsAsciiUpper(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
   }
   return true;
 }
@@ -50,7 +41,7 @@ bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b) {
 // Attribute names compare as characters, not bytes: a trail byte of a double-byte character
 // that happens to be an ASCII letter must not be folded.
 bool SameAttributeName(const std::string& a, const std::string& b) {
-  if (IsAscii(a) && IsAscii(b)) return EqualsAsciiUpper(a, b);
+  if (IsAscii(a) && IsAscii(b)) return EqualsIgnoringAsciiCase(a, b);
   return EqualsIgnoringCase(codepage::AnsiToWide(a), codepage::AnsiToWide(b));
 }
 
@@ -98,7 +89,7 @@ std::string TItem::GetPropertyValue(const std::string& name, bool ignoreCase) co
   for (const auto& entry : Children->entries) {
     const TItemProperty* property = AsProperty(entry.object);
     if (property == nullptr) continue;
-    if (ignoreCase ? EqualsAsciiUpper(property->Name, name) : property->Name == name) {
+    if (ignoreCase ? EqualsIgnoringAsciiCase(property->Name, name) : property->Name == name) {
       return property->GetValue();
     }
   }
