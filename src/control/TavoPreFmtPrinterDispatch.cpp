@@ -64,9 +64,8 @@ HRESULT TTavoPreFmtPrinter::GetIDsOfNames(const IID& iid, LPOLESTR* names, UINT 
   HRESULT status = S_OK;
   for (UINT i = 1; i < count; ++i) {
     const std::u16string_view wanted = names[i] ? names[i] : u"";
-    for (size_t p = 0; p < method->params.size(); ++p) {
-      const std::string_view name = method->params[p].name;
-      if (std::u16string(name.begin(), name.end()) == wanted) ids[i] = static_cast<DISPID>(p);
+    for (size_t p = 0; p < method->params.size() && ids[i] == DISPID_UNKNOWN; ++p) {
+      if (SameAutomationName(method->params[p].name, wanted)) ids[i] = static_cast<DISPID>(p);
     }
     if (ids[i] == DISPID_UNKNOWN) status = DISP_E_UNKNOWNNAME;
   }

@@ -78,15 +78,15 @@ constexpr TypeLibraryInfo kLibrary{"TavoPreFmtPrinterX",
 
 char16_t AsciiUpper(char16_t c) { return c >= u'a' && c <= u'z' ? c - u'a' + u'A' : c; }
 
-bool SameName(std::string_view name, std::u16string_view candidate) {
+}  // namespace
+
+bool SameAutomationName(std::string_view name, std::u16string_view candidate) {
   if (name.size() != candidate.size()) return false;
   for (size_t i = 0; i < name.size(); ++i) {
     if (AsciiUpper(static_cast<char16_t>(name[i])) != AsciiUpper(candidate[i])) return false;
   }
   return true;
 }
-
-}  // namespace
 
 int MethodInfo::InCount() const {
   int count = 0;
@@ -102,7 +102,7 @@ const TypeLibraryInfo& TavoPreFmtPrinterXLibrary() { return kLibrary; }
 
 const MethodInfo* FindMethod(const InterfaceInfo& info, std::u16string_view name) {
   for (const MethodInfo& method : info.methods) {
-    if (SameName(method.name, name)) return &method;
+    if (SameAutomationName(method.name, name)) return &method;
   }
   return nullptr;
 }

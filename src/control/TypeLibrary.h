@@ -75,8 +75,10 @@ struct TypeLibraryInfo {
 
 const TypeLibraryInfo& TavoPreFmtPrinterXLibrary();
 
-// The method of `info` with that name, compared without regard to ASCII letter case as
-// automation does; null when there is none.
+// Names compare without regard to ASCII letter case, as automation does.
+bool SameAutomationName(std::string_view name, std::u16string_view candidate);
+
+// The method of `info` with that name; null when there is none.
 const MethodInfo* FindMethod(const InterfaceInfo& info, std::u16string_view name);
 const MethodInfo* FindMethod(const InterfaceInfo& info, DISPID dispid);
 

@@ -52,7 +52,7 @@ TEST_F(Dispatch, UnknownNamesAreReportedPerName) {
     EXPECT_EQ(id, DISPID_UNKNOWN);
   }
   // Parameter names come after the method name; an unknown one is marked.
-  std::u16string method = u"downloadImg", known = u"desImg", unknown = u"target";
+  std::u16string method = u"downloadImg", known = u"DESIMG", unknown = u"target";
   LPOLESTR names[] = {method.data(), known.data(), unknown.data()};
   DISPID ids[3] = {};
   EXPECT_EQ(control_->GetIDsOfNames(GUID_NULL, names, 3, LOCALE_USER_DEFAULT, ids),
