@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/Base64Text.h"
 #include "xmlbean/unitTavoCommonXmlBean.h"
 
 namespace tavo::test {
@@ -24,20 +25,7 @@ inline std::unique_ptr<TItem> Element(const Attributes& attributes, const std::s
   return item;
 }
 
-inline std::string Base64(const std::vector<uint8_t>& bytes) {
-  static const char* kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  for (size_t i = 0; i < bytes.size(); i += 3) {
-    uint32_t group = uint32_t{bytes[i]} << 16;
-    if (i + 1 < bytes.size()) group |= uint32_t{bytes[i + 1]} << 8;
-    if (i + 2 < bytes.size()) group |= bytes[i + 2];
-    out += kAlphabet[(group >> 18) & 63];
-    out += kAlphabet[(group >> 12) & 63];
-    out += i + 1 < bytes.size() ? kAlphabet[(group >> 6) & 63] : '=';
-    out += i + 2 < bytes.size() ? kAlphabet[group & 63] : '=';
-  }
-  return out;
-}
+inline std::string Base64(const std::vector<uint8_t>& bytes) { return Base64Encode(bytes); }
 
 // A 24-bit Windows bitmap file of the given size, all pixels one colour.
 inline std::vector<uint8_t> BmpFile(int32_t width, int32_t height) {
