@@ -254,7 +254,12 @@ TEST_F(Tavoprint, PreviewUnderAGbkLocaleDrawsWhatAUtf8LocaleDraws) {
   const auto preview = [&](const std::string& locale, const std::string& charmap) {
     ProcessEnvironment env;
     env.set = {{"LANG", locale}, {"LC_ALL", locale}};
-    if (locale == "zh_CN.GBK") env.set["LOCPATH"] = locales.string();
+    if (locale == "zh_CN.GBK") {
+      env.set["LOCPATH"] = locales.string();
+      // glibc's newlocale loses the list it makes of LOCPATH when p11-kit (under libcurl) asks
+      // it for the C locale at load time; a sanitized build would count that as the tool's leak.
+      env.set["LSAN_OPTIONS"] = "suppressions=" + Write("lsan.supp", "leak:__argz_add_sep\n");
+    }
     EXPECT_EQ(RunProcess({"locale", "charmap"}, env).out, charmap + "\n") << "no such locale";
     const std::string png = PathOf(locale + ".png").string();
     const ProcessResult shown =
