@@ -280,19 +280,23 @@ std::vector<std::string> SplitCharacters(std::string_view ansi) {
     return chars;
   }
   // Convert one character at a time: an output room of one UTF-16 unit (two for a pair) makes
-  // iconv stop after exactly one character and tells how many bytes it took.
+  // iconv stop after exactly one character and tells how many bytes it took. It is given only a
+  // window longer than any locale's longest character (GB18030: four bytes): glibc converts
+  // ahead through a buffer of its own and redoes that work when the room runs out.
+  constexpr size_t kWindow = 8;
   iconv_t cd = Converter("UTF-16LE", codeSet);
   for (size_t i = 0; i < ansi.size();) {
     size_t used = 0;
+    const size_t window = std::min(kWindow, ansi.size() - i);
     for (size_t room : {size_t{2}, size_t{4}}) {
       iconv(cd, nullptr, nullptr, nullptr, nullptr);
       char buffer[4];
       char* in = const_cast<char*>(ansi.data() + i);
-      size_t inLeft = ansi.size() - i;
+      size_t inLeft = window;
       char* out = buffer;
       size_t outLeft = room;
       iconv(cd, &in, &inLeft, &out, &outLeft);
-      used = (ansi.size() - i) - inLeft;
+      used = window - inLeft;
       if (used > 0) break;
     }
     used = std::max<size_t>(1, used);
