@@ -94,6 +94,28 @@ TEST(Compose, TitleUnderGbk) {
             "\xC6\xB1\xBE\xDD\xB4\xF2\xD3\xA1\xA3\xAC\xB7\xA2\xC6\xB1\xBA\xC5\xC2\xEB: 12345678");
 }
 
+// What a host passes is converted to the ANSI code page; under GBK that is GB18030, so text
+// GBK cannot hold reaches the device whole, wrapped lines included.
+TEST(Compose, TextBeyondGbkReachesTheCanvasUnderGbk) {
+  codepage::ScopedCodeSet gbk("GBK");
+  const std::string amount = "¥8,664.59 €𠀀😀", note = "𠀀😀¥€𠀀😀a";
+  const std::string rule = RuleDocument(
+      "", TextElement(R"(id="hjje" index="0" left="10" top="10" right="500" bottom="30")") +
+              TextElement(R"(id="bz" index="0" left="10" top="40" right="55" bottom="200")"));
+  Preview preview(codepage::Utf8ToAnsi(rule));
+  const auto runs = preview.Draw(codepage::Utf8ToAnsi(
+      DataDocument("<fphm>𠀀¥1</fphm><hjje>" + amount + "</hjje><bz>" + note + "</bz>")));
+  std::vector<std::string> utf8;
+  for (const std::string& run : runs) utf8.push_back(codepage::AnsiToUtf8(run));
+  // The note wraps two characters a line (each 20 of the box's 45 pixels), none of them split.
+  EXPECT_EQ(utf8, (std::vector<std::string>{amount, "𠀀😀", "¥€", "𠀀😀", "a"}));
+
+  test::ScopedTestPrinter printer;
+  TTavoXmlDataPrinter data(codepage::Utf8ToAnsi(rule), nullptr);
+  EXPECT_TRUE(data.Print(codepage::Utf8ToAnsi(DataDocument("<fphm>𠀀¥1</fphm>"))));
+  EXPECT_EQ(codepage::AnsiToUtf8(printer->Jobs()[0].title), "票据打印，发票号码: 𠀀¥1");
+}
+
 TEST(Compose, OrientationFollowsEachRule) {
   test::ScopedTestPrinter printer;
   TTavoXmlDataPrinter landscape(

@@ -242,6 +242,39 @@ TEST_F(Tavoprint, PreviewPngHoldsThePageOverItsBackground) {
   EXPECT_NE(pixel(elementsOnly, 5, 5), pixel(background, 5, 5));
 }
 
+// Under a real zh_CN.GBK locale the sample invoice draws exactly what a UTF-8 locale draws:
+// its "¥8,664.59" and every other character GBK cannot hold reach the page.
+TEST_F(Tavoprint, PreviewUnderAGbkLocaleDrawsWhatAUtf8LocaleDraws) {
+  Register();
+  const fs::path locales = PathOf("locales");
+  fs::create_directory(locales);
+  const ProcessResult made =
+      RunProcess({"localedef", "-i", "zh_CN", "-f", "GBK", (locales / "zh_CN.GBK").string()});
+  ASSERT_LE(made.exitCode, 1) << made.err;  // 1: made, with warnings
+  const auto preview = [&](const std::string& locale, const std::string& charmap) {
+    ProcessEnvironment env;
+    env.set = {{"LANG", locale}, {"LC_ALL", locale}};
+    if (locale == "zh_CN.GBK") {
+      env.set["LOCPATH"] = locales.string();
+      // glibc's newlocale loses the list it makes of LOCPATH when p11-kit (under libcurl) asks
+      // it for the C locale at load time; a sanitized build would count that as the tool's leak.
+      env.set["LSAN_OPTIONS"] = "suppressions=" + Write("lsan.supp", "leak:__argz_add_sep\n");
+    }
+    EXPECT_EQ(RunProcess({"locale", "charmap"}, env).out, charmap + "\n") << "no such locale";
+    const std::string png = PathOf(locale + ".png").string();
+    const ProcessResult shown =
+        Run({"preview", kExamples + "data.xml", kExamples + "rule.xml", "--png", png}, env);
+    EXPECT_EQ(shown.exitCode, 0) << locale << ": " << shown.err;
+    return LoadPictureFile(png);
+  };
+  const Picture gbk = preview("zh_CN.GBK", "GBK");
+  const Picture utf8 = preview("C.UTF-8", "UTF-8");
+  ASSERT_TRUE(gbk.HasGraphic() && utf8.HasGraphic());
+  EXPECT_EQ(gbk.Width(), utf8.Width());
+  EXPECT_EQ(gbk.Height(), utf8.Height());
+  EXPECT_TRUE(gbk.GetGraphic()->pixels == utf8.GetGraphic()->pixels);
+}
+
 TEST_F(Tavoprint, PreviewWindowNeedsADisplay) {
   Register();
   ProcessEnvironment headless;

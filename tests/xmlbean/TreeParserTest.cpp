@@ -88,9 +88,9 @@ TEST(TreeParser, NamesAndTextsArriveInTheAnsiCodePage) {
     TItem* invoice = bean->Item->FindItem("\xB7\xA2\xC6\xB1");  // "发票" in GBK
     ASSERT_NE(invoice, nullptr);
     EXPECT_EQ(invoice->GetAttribute(codepage::WideToAnsi(u"名称")), codepage::WideToAnsi(u"值"));
-    // Hangul has no GBK code: it becomes "?".
+    // Hangul has no GBK code: it arrives in its GB18030 bytes.
     EXPECT_EQ(invoice->GetPropertyValue(codepage::WideToAnsi(u"号码")),
-              "\xD6\xD0\xCE\xC4?");  // "中文?"
+              "\xD6\xD0\xCE\xC4\x83\x36\x84\x33");  // "中文한"
   }
   auto bean = ParseUtf8(xml);
   ASSERT_NE(bean, nullptr);

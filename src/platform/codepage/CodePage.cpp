@@ -8,6 +8,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <set>
 #include <utility>
 
 #include "platform/core/Error.h"
@@ -17,12 +18,23 @@ namespace {
 
 thread_local std::string t_override;
 
-bool IsUtf8Name(const std::string& name) {
+// A code set name in capitals without "-" and "_", so every spelling of one name compares equal.
+std::string FoldedName(const std::string& name) {
   std::string folded;
   for (char c : name) {
     if (c != '-' && c != '_') folded += static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
   }
-  return folded == "UTF8";
+  return folded;
+}
+
+bool IsUtf8Name(const std::string& name) { return FoldedName(name) == "UTF8"; }
+
+// GBK and GB2312 under every name glibc gives them. GB18030 holds all their characters with the
+// same bytes and has a sequence for every other one, so it stands in for them.
+bool IsGbkFamily(const std::string& name) {
+  static const std::set<std::string> kNames{"GBK",    "CP936", "MS936",    "WINDOWS936", "GB13000",
+                                            "GB2312", "EUCCN", "CSGB2312", "CNGB"};
+  return kNames.contains(FoldedName(name));
 }
 
 constexpr char16_t kReplacement = u'\uFFFD';
@@ -152,16 +164,18 @@ std::u16string BytesToWide(const std::string& bytes) {
 }  // namespace
 
 std::string AnsiCodeSet() {
-  if (!t_override.empty()) return t_override;
-  locale_t current = uselocale(static_cast<locale_t>(nullptr));
-  const char* name =
-      current == LC_GLOBAL_LOCALE ? nl_langinfo(CODESET) : nl_langinfo_l(CODESET, current);
-  std::string codeSet = name ? name : "";
-  if (codeSet.empty() || codeSet == "ANSI_X3.4-1968" || codeSet == "ASCII" ||
-      codeSet == "US-ASCII") {
-    return "UTF-8";
+  std::string codeSet = t_override;
+  if (codeSet.empty()) {
+    locale_t current = uselocale(static_cast<locale_t>(nullptr));
+    const char* name =
+        current == LC_GLOBAL_LOCALE ? nl_langinfo(CODESET) : nl_langinfo_l(CODESET, current);
+    codeSet = name ? name : "";
+    if (codeSet.empty() || codeSet == "ANSI_X3.4-1968" || codeSet == "ASCII" ||
+        codeSet == "US-ASCII") {
+      return "UTF-8";
+    }
   }
-  return codeSet;
+  return IsGbkFamily(codeSet) ? "GB18030" : codeSet;
 }
 
 std::u16string Utf8ToWide(std::string_view utf8) {
@@ -266,19 +280,23 @@ std::vector<std::string> SplitCharacters(std::string_view ansi) {
     return chars;
   }
   // Convert one character at a time: an output room of one UTF-16 unit (two for a pair) makes
-  // iconv stop after exactly one character and tells how many bytes it took.
+  // iconv stop after exactly one character and tells how many bytes it took. It is given only a
+  // window longer than any locale's longest character (GB18030: four bytes): glibc converts
+  // ahead through a buffer of its own and redoes that work when the room runs out.
+  constexpr size_t kWindow = 8;
   iconv_t cd = Converter("UTF-16LE", codeSet);
   for (size_t i = 0; i < ansi.size();) {
     size_t used = 0;
+    const size_t window = std::min(kWindow, ansi.size() - i);
     for (size_t room : {size_t{2}, size_t{4}}) {
       iconv(cd, nullptr, nullptr, nullptr, nullptr);
       char buffer[4];
       char* in = const_cast<char*>(ansi.data() + i);
-      size_t inLeft = ansi.size() - i;
+      size_t inLeft = window;
       char* out = buffer;
       size_t outLeft = room;
       iconv(cd, &in, &inLeft, &out, &outLeft);
-      used = (ansi.size() - i) - inLeft;
+      used = window - inLeft;
       if (used > 0) break;
     }
     used = std::max<size_t>(1, used);

@@ -1,6 +1,7 @@
 // The ANSI code page: the code set of the calling thread's locale, in which the engine keeps
 // every text. A C or POSIX locale counts as UTF-8, so Chinese text is never lost in a bare
-// container. Conversions go through iconv; a character the code page cannot hold becomes "?".
+// container. A GBK or GB2312 locale uses GB18030, their superset, so no character is lost.
+// Conversions go through iconv; a character the code page cannot hold becomes "?".
 #pragma once
 
 #include <optional>
@@ -10,7 +11,7 @@
 
 namespace tavo::codepage {
 
-// The iconv name of the ANSI code page of the calling thread ("UTF-8", "GBK", ...).
+// The iconv name of the ANSI code page of the calling thread ("UTF-8", "GB18030", "BIG5", ...).
 std::string AnsiCodeSet();
 
 // UTF-16 (automation strings, the DOM) to ANSI and back.
@@ -35,7 +36,7 @@ bool IsValidUtf8(std::string_view text);
 std::vector<std::string> SplitCharacters(std::string_view ansi);
 
 // Makes the calling thread use another code set as its ANSI code page while it lives, so tests
-// can run under GBK without changing the process locale.
+// can run under GBK without changing the process locale. GBK's names stand for GB18030 here too.
 class ScopedCodeSet {
  public:
   explicit ScopedCodeSet(std::string codeSet);
