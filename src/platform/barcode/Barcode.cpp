@@ -65,27 +65,62 @@ bool AllDigits(std::string_view text) {
   throw Error(message);
 }
 
-// EANX reads any short digit run as an add-on; the rule names say which length is meant.
-void CheckEanLength(std::string_view content, const Options& options,
-                    std::string_view displayContent) {
+// The GS1 check digit of a digit run: weights 3 and 1 from the right.
+char Gs1CheckDigit(std::string_view digits) {
+  int sum = 0;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    const int weight = (digits.size() - i) % 2 == 1 ? 3 : 1;
+    sum += (digits[i] - '0') * weight;
+  }
+  return static_cast<char>('0' + (10 - sum % 10) % 10);
+}
+
+// What libzint is given: EANX reads any short digit run as EAN-13 or an add-on, so the rule's
+// symbology decides the length, and a full-length content brings its own check digit.
+struct ZintInput {
+  int zintId;
+  std::string_view content;
+};
+
+ZintInput InputFor(std::string_view content, const Options& options,
+                   std::string_view displayContent) {
+  ZintInput input{InfoOf(options.symbology).zintId, content};
   size_t digits = 0;
   if (options.symbology == Symbology::Ean13) digits = 12;
   if (options.symbology == Symbology::Ean8) digits = 7;
-  if (digits == 0) return;
-  if (!AllDigits(content)) return;  // libzint names the bad character
-  if (content.size() != digits && content.size() != digits + 1) {
+  if (options.symbology == Symbology::Itf14) digits = 13;
+  if (digits == 0 || !AllDigits(content)) return input;  // libzint names a bad character
+  if (content.size() == digits + 1) {
+    if (options.symbology != Symbology::Itf14) {
+      input.zintId = BARCODE_EANX_CHK;
+      return input;
+    }
+    // libzint's ITF-14 takes 13 digits and adds the check digit itself.
+    const char expected = Gs1CheckDigit(content.substr(0, digits));
+    if (content.back() != expected) {
+      Fail(displayContent, options.symbology,
+           std::string("Invalid check digit '") + content.back() + "', expecting '" + expected +
+               "'");
+    }
+    input.content = content.substr(0, digits);
+    return input;
+  }
+  if (options.symbology != Symbology::Itf14 && content.size() != digits) {
     Fail(displayContent, options.symbology,
          "it takes " + std::to_string(digits) + " digits, or " + std::to_string(digits + 1) +
              " with the check digit");
   }
+  return input;
 }
 
-ZintSymbol EncodeSymbol(std::string_view content, const Options& options, float height,
+ZintSymbol EncodeSymbol(std::string_view utf8Content, const Options& options, float height,
                         std::string_view displayContent) {
+  const ZintInput input = InputFor(utf8Content, options, displayContent);
+  const std::string_view content = input.content;
   ZintSymbol symbol(ZBarcode_Create());
   if (!symbol) throw Error("Out of memory");
   const SymbologyInfo& info = InfoOf(options.symbology);
-  symbol->symbology = info.zintId;
+  symbol->symbology = input.zintId;
   symbol->input_mode = UNICODE_MODE;
   symbol->show_hrt = 0;
   symbol->scale = kUnitPerModule;
@@ -142,7 +177,6 @@ bool IsLinear(Symbology symbology) { return InfoOf(symbology).linear; }
 
 Symbol Encode(std::string_view utf8Content, const Options& options,
               std::string_view displayContent) {
-  CheckEanLength(utf8Content, options, displayContent);
   ZintSymbol symbol = EncodeSymbol(utf8Content, options, 0, displayContent);
   if (IsLinear(options.symbology) && options.height > 0) {
     // Guards and bearer bars stand beyond the bars' own height.
