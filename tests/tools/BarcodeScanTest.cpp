@@ -132,5 +132,27 @@ TEST_F(BarcodeScan, EverySymbologyScansFromThePdfPrintersPageAt300And600Dpi) {
   }
 }
 
+TEST_F(BarcodeScan, TheExamplesCodesScanFromTheirPreviews) {
+  const std::string examples = TAVO_EXAMPLES_DIR;
+  const struct {
+    std::string example;
+    std::vector<std::string> contents;
+  } cases[] = {
+      {"invoice", {"发票号码:12345678;价税合计:¥9,791.00"}},
+      {"waybill", {"TV202612080042", "TV202612080042 201203", "SF-ROUTE-021-PVG"}},
+  };
+  for (const auto& c : cases) {
+    const std::string folder = examples + "/" + c.example + "/";
+    const std::string png = Path(c.example + ".png");
+    const ProcessResult preview =
+        Tavoprint({"preview", folder + "data.xml", folder + "rule.xml", "--png", png});
+    ASSERT_EQ(preview.exitCode, 0) << preview.err;
+    const ProcessResult scan = RunProcess({"zbarimg", "-q", "--raw", png});
+    for (const std::string& content : c.contents) {
+      EXPECT_THAT(Lines(scan.out), Contains(content)) << c.example;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tavo::testing
