@@ -1,6 +1,7 @@
-// The whole rule + data road: the input is the rule text, a zero byte, then the data text. Both
-// are drawn on a recording canvas as the preview does, and printed on the test printer as
-// PrintXmlData does. tavo::Error is an allowed outcome; a print job left open is not.
+// The whole rule + data road, every element kind (barcodes included): the input is the rule
+// text, a zero byte, then the data text. Both are drawn on a recording canvas as the preview
+// does, and printed on the test printer as PrintXmlData does. tavo::Error is an allowed outcome; a
+// print job left open is not.
 #include <cstddef>
 #include <cstdint>
 #include <string>

@@ -123,6 +123,9 @@ class TTavoXmlDataPrinter : public TTavoCommonPrinter {
   void DrawImageElement(const TItem& element, const std::string& source);
   // An empty value means none: a "text" element then draws its own "text" property.
   void DrawTextElement(const TItem& element, const std::string& value, int32_t row);
+  // The content as a barcode or 2D symbol, aligned in the element's box. A content the
+  // symbology cannot hold, or that does not fit the box, fails before anything is drawn.
+  void DrawBarcodeElement(const TItem& element, const std::string& content);
   // The rule element bound to the data field `id` in row `index` (0 for the document's fields).
   TItem* FindElement(const TItem* rule, const std::string& id, int32_t index) const;
 

@@ -96,6 +96,8 @@ void TTavoXmlDataPrinter::ComposePage(TItem* rule, TItem* dataItem) {
         DrawImageElement(*element, element->GetPropertyValue("text", false));
       } else if (type == "text") {
         DrawTextElement(*element, std::string(), -1);
+      } else if (type == "barcode") {
+        DrawBarcodeElement(*element, element->GetPropertyValue("text", false));
       }
     }
   }
@@ -128,11 +130,15 @@ void TTavoXmlDataPrinter::ComposePage(TItem* rule, TItem* dataItem) {
   }
 }
 
-// A bound field draws an "image" element as a picture and any other element as a text box.
+// A bound field draws an "image" element as a picture, a "barcode" element as a symbol and any
+// other element as a text box.
 void TTavoXmlDataPrinter::DrawBoundField(const TItem& element, const std::string& value,
                                          int32_t row) {
-  if (element.GetAttribute("type") == "image") {
+  const std::string type = element.GetAttribute("type");
+  if (type == "image") {
     DrawImageElement(element, value);
+  } else if (type == "barcode") {
+    DrawBarcodeElement(element, value);
   } else {
     DrawTextElement(element, value, row);
   }
