@@ -84,10 +84,11 @@ int FollowJob(AutomationObject& control, int job, int seconds) {
       throw ToolFailure(1, Describe(job, report.state, report));
     const auto now = std::chrono::steady_clock::now();
     if (now >= deadline)
-      throw ToolFailure(
-          1, Describe(job,
-                      "is still " + report.state + " after " + std::to_string(seconds) + " seconds",
-                      report));
+      throw ToolFailure(1,
+                        Describe(job,
+                                 "is still " + report.state + " after " + std::to_string(seconds) +
+                                     (seconds == 1 ? " second" : " seconds"),
+                                 report));
     std::this_thread::sleep_for(
         std::min<std::chrono::steady_clock::duration>(kPollInterval, deadline - now));
   }
