@@ -74,8 +74,7 @@ HRESULT TTavoPreFmtPrinter::fprintEnd(BSTR) {
 HRESULT TTavoPreFmtPrinter::PrintXmlData(BSTR XmlData, BSTR XmlRule) {
   return Guarded([&] {
     ThePrinter();
-    TTavoXmlDataPrinter printer(Ansi(XmlRule), nullptr);
-    printer.Print(Ansi(XmlData), nullptr);
+    PrintOnCurrentPrinter(Ansi(XmlRule), Ansi(XmlData));
   });
 }
 

@@ -107,8 +107,7 @@ void TFormComPrint::BitBtn1Click() { reject(); }
 
 void TFormComPrint::BitBtn2Click() {
   try {
-    TTavoXmlDataPrinter printer(codepage::WideToAnsi(FXmlRule), nullptr);
-    printer.Print(codepage::WideToAnsi(FXmlData), nullptr);
+    PrintOnCurrentPrinter(codepage::WideToAnsi(FXmlRule), codepage::WideToAnsi(FXmlData));
   } catch (const std::exception& failure) {
     ShowError(ErrorBoxText(failure.what()));
   }

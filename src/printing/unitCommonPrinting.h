@@ -150,4 +150,10 @@ class TTavoXmlDataPrinter : public TTavoCommonPrinter {
   std::unique_ptr<TElementIndex> elementIndex_;
 };
 
+// Prints the data text with the rule text (both ANSI) on the current printer as one job, as
+// PrintXmlData and the preview dialog's print button do, and records the print's outcome on
+// every path. What the print path swallows stays swallowed; a failure to build the data printer
+// from the rule is recorded and then passes on.
+void PrintOnCurrentPrinter(const std::string& ruleText, const std::string& dataText);
+
 }  // namespace tavo

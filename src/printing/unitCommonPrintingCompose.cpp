@@ -2,9 +2,11 @@
 #include <exception>
 
 #include "platform/codepage/CodePage.h"
+#include "platform/printer/PrintOutcome.h"
 #include "platform/printer/Printer.h"
 #include "printing/unitCommonPrinting.h"
 #include "printing/unitCommonPrintingMath.h"
+#include "printing/unitCommonPrintingOutcome.h"
 #include "printing/unitCommonPrintingTree.h"
 #include "printing/unitFormUtils.h"
 #include "printing/unitValueSyntax.h"
@@ -12,6 +14,9 @@
 
 namespace tavo {
 namespace {
+
+constexpr const char* kNoPrintingElement = "The print rule holds no printing element";
+constexpr const char* kNoDataRecord = "The data document holds no record to print";
 
 Rect ReadRuleRect(const TItem& element) {
   return Rect{ReadInteger(element.GetAttribute("left"), 0),
@@ -31,13 +36,18 @@ std::string JobTitle(const TItem& dataItem) {
 }  // namespace
 
 bool TTavoXmlDataPrinter::Print(const std::string& dataText, Canvas* surface) {
-  if (!ruleItem) return false;
+  const bool printPath = !surface && !canvas;
+  if (!ruleItem) {
+    if (printPath) RecordNothingPrinted(kNoPrintingElement);
+    return false;
+  }
   const std::unique_ptr<TTavoCommonXmlBean> bean =
       TTavoXMLBeanParser::ParseXmlBean(codepage::AnsiToWide(dataText));
   TItem* dataItem = nullptr;
   if (bean && bean->Item) {
     if (TItem* wrapper = bean->Item->ItemAt(0)) dataItem = wrapper->ItemAt(0);
   }
+  if (!dataItem && printPath) RecordNothingPrinted(kNoDataRecord);
   return PrintItem(dataItem, surface);
 }
 
@@ -52,27 +62,36 @@ bool TTavoXmlDataPrinter::PrintItem(TItem* dataItem, Canvas* surface) {
   }
 
   // Print: whatever fails, the document is ended, so an opened job is always closed and what
-  // was drawn before the failure prints. Failures are not reported.
+  // was drawn before the failure prints. Failures are not reported to the caller; the first
+  // one is kept in the process's print outcome.
   Printer& printer = CurrentPrinter();
-  bool completed = false;
+  PrintOutcome outcome;
+  outcome.printer = SelectedPrinterName();
+  outcome.title = JobTitle(*dataItem);
   try {
     printer.SetOrientation(Settings().landscape ? Orientation::Landscape : Orientation::Portrait);
-    printer.SetTitle(JobTitle(*dataItem));
+    printer.SetTitle(outcome.title);
     printer.BeginDoc();
+    outcome.begun = true;
     canvas = &printer.GetCanvas();
     ComposePage(ruleItem.get(), dataItem);
-    completed = true;
-  } catch (const std::exception&) {
-    completed = false;
+    outcome.composed = true;
+  } catch (const std::exception& failure) {
+    outcome.message = failure.what();
   }
   try {
     printer.EndDoc();
-  } catch (const std::exception&) {
-    completed = false;
+    // Without a job of its own the end step closed a job opened by another caller.
+    outcome.ended = outcome.begun;
+    if (outcome.begun) outcome.job = printer.LastJobId();
+  } catch (const std::exception& failure) {
+    if (outcome.message.empty()) outcome.message = failure.what();
   }
   // The job's canvas belongs to the printer and ends with the job: a later call prints again
   // instead of drawing on a canvas outside any job.
   canvas = nullptr;
+  const bool completed = outcome.Printed();
+  RecordPrintOutcome(std::move(outcome));
   return completed;
 }
 

@@ -7,6 +7,7 @@
 #include <QScrollBar>
 #include <vector>
 
+#include "platform/printer/PrintOutcome.h"
 #include "platform/qt/QtApplication.h"
 #include "preview/ImageControl.h"
 #include "preview/PreviewFixtures.h"
@@ -148,6 +149,36 @@ TEST_F(Dialog, PrintFailureIsShownAndTheDialogStays) {
   EXPECT_EQ(form.errors[0], QString(kNoDefaultPrinter) + ".");
   EXPECT_TRUE(form.isVisible());
   EXPECT_TRUE(printer->Jobs().empty());
+}
+
+// The dialog's print button replaces the process's print outcome, as PrintXmlData does.
+TEST_F(Dialog, PrintButtonRecordsItsOutcome) {
+  PrintOutcome earlier;
+  earlier.message = "earlier";
+  RecordPrintOutcome(earlier);
+  RecordingForm form;
+  form.FXmlData = kPreviewData;
+  form.FXmlRule = PreviewRule(R"(width="200" height="100")");
+  form.show();
+  {
+    test::ScopedTestPrinter printer;
+    form.BitBtn2->click();
+    const std::optional<PrintOutcome> printed = LastPrintOutcome();
+    ASSERT_TRUE(printed);
+    EXPECT_TRUE(printed->Printed());
+    EXPECT_EQ(printed->printer, "test");
+    ASSERT_EQ(printer->Jobs().size(), 1u);
+    EXPECT_EQ(printed->title, printer->Jobs()[0].title);
+    EXPECT_EQ(printed->message, "");
+  }
+  test::ScopedTestPrinter none(test::TestPrinterOptions{.noPrinter = true});
+  form.BitBtn2->click();
+  const std::optional<PrintOutcome> failed = LastPrintOutcome();
+  ASSERT_TRUE(failed);
+  EXPECT_FALSE(failed->Printed());
+  EXPECT_EQ(failed->printer, "");
+  EXPECT_EQ(failed->message, kNoDefaultPrinter);
+  EXPECT_EQ(form.errors.size(), 1u);
 }
 
 TEST_F(Dialog, ExitButtonAndCloseBoxEndTheModalWait) {

@@ -244,6 +244,12 @@ bool CupsScheduler::AddPdfQueue(const std::string& name, std::string& error) {
   return true;
 }
 
+bool CupsScheduler::AddSinkQueue(const std::string& name, std::string& error) {
+  const CommandResult added = Run("lpadmin -p '" + name + "' -E -v file:///dev/null");
+  if (added.status != 0) error = "lpadmin failed: " + added.output + ErrorLog();
+  return added.status == 0;
+}
+
 bool CupsScheduler::WaitForJobs(std::chrono::seconds timeout) const {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (std::chrono::steady_clock::now() < deadline) {

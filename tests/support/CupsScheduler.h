@@ -38,6 +38,9 @@ class CupsScheduler {
   CommandResult Run(const std::string& command) const;
   // Adds an enabled cups-pdf queue; false with the lpadmin output in `error`.
   bool AddPdfQueue(const std::string& name, std::string& error);
+  // Adds an enabled queue without filters whose jobs go to /dev/null: a job completes as soon
+  // as the scheduler takes it up.
+  bool AddSinkQueue(const std::string& name, std::string& error);
   // Waits until the scheduler has no job left to process.
   bool WaitForJobs(std::chrono::seconds timeout) const;
 

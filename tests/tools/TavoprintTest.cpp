@@ -7,10 +7,14 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <regex>
+#include <thread>
 
 #include "control/TavoPreFmtPrinterX_TLB.h"
 #include "platform/picture/PictureFile.h"
 #include "platform/registry/Registry.h"
+#include "support/CupsScheduler.h"
 #include "tools/Subprocess.h"
 
 namespace tavo::testing {
@@ -291,6 +295,131 @@ TEST_F(Tavoprint, PrintersListsWithoutFailing) {
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(Run({"printers", "extra"}).exitCode, 2);
+}
+
+// tavoprint print against a private CUPS scheduler: it says why nothing was printed, and with
+// --wait it follows the job.
+class TavoprintOnCups : public Tavoprint {
+ protected:
+  static void SetUpTestSuite() {
+    if (!test::CupsScheduler::Installed()) return;
+    scheduler_ = std::make_unique<test::CupsScheduler>();
+    if (!scheduler_->Running()) return;
+    for (const char* queue : {"tavo-sink", "tavo-rejecting", "tavo-stopped"})
+      if (!scheduler_->AddSinkQueue(queue, queueError_)) return;
+    for (const char* command : {"cupsreject tavo-rejecting", "cupsdisable tavo-stopped"}) {
+      const auto done = scheduler_->Run(command);
+      if (done.status != 0) queueError_ = std::string(command) + ": " + done.output;
+    }
+  }
+  static void TearDownTestSuite() { scheduler_.reset(); }
+
+  void SetUp() override {
+    Tavoprint::SetUp();
+    if (!test::CupsScheduler::Installed()) GTEST_SKIP() << "cupsd is not installed";
+    ASSERT_TRUE(scheduler_->Running()) << scheduler_->Failure();
+    ASSERT_TRUE(queueError_.empty()) << queueError_;
+    Register();
+  }
+
+  // The job id in "printed on QUEUE as job N", or 0.
+  static int JobOf(const std::string& out) {
+    std::smatch match;
+    static const std::regex job(R"(as job ([0-9]+)\n)");
+    return std::regex_search(out, match, job) ? std::stoi(match[1]) : 0;
+  }
+
+  static inline std::unique_ptr<test::CupsScheduler> scheduler_;
+  static inline std::string queueError_;
+};
+
+TEST_F(TavoprintOnCups, PrintExitsOneAndSaysWhyWhenNothingWasPrinted) {
+  const std::string data = kExamples + "data.xml", rule = kExamples + "rule.xml";
+  const std::string colourless =
+      Write("colourless.xml",
+            R"(<rule><body><printing pageWidth="100" pageHeight="50">)"
+            R"(<line type="line" fromx="0" fromy="10" tox="100" toy="10"><text/></line>)"
+            R"(</printing></body></rule>)");
+  Write("file", "not a folder");
+  const std::string blocked = PathOf("file/out.pdf").string();
+  const struct {
+    const char* name;
+    std::vector<std::string> args;
+    ProcessEnvironment env;
+    std::string err;
+  } cases[] = {
+      {"rejecting queue",
+       {data, rule, "--printer", "tavo-rejecting"},
+       {},
+       "tavoprint: nothing was printed on tavo-rejecting: The printer tavo-rejecting did not "
+       "accept the job: Destination \"tavo-rejecting\" is not accepting jobs.\n"},
+      {"line without colour",
+       {data, colourless, "--printer", "tavo-sink"},
+       {},
+       "tavoprint: nothing was printed on tavo-sink: '' is not a valid integer value\n"},
+      {"PDF below a file",
+       {data, rule, "--pdf", blocked},
+       {},
+       "tavoprint: nothing was printed on pdf:" + blocked + ": Cannot write the PDF file \"" +
+           blocked + "\": "},
+      {"no printer at all",
+       {data, rule},
+       {.unset = {}, .set = {{"CUPS_SERVER", "/nonexistent/cups.sock"}}},
+       "tavoprint: PrintXmlData failed (0x8000FFFF): There is no default printer currently "
+       "selected\n"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args{"print"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const ProcessResult result = Run(args, c.env);
+    EXPECT_EQ(result.exitCode, 1) << c.name << ": " << result.out;
+    EXPECT_TRUE(result.err.starts_with(c.err)) << c.name << ": " << result.err;
+  }
+  EXPECT_FALSE(fs::exists(blocked));
+  EXPECT_EQ(Run({"print", data, rule, "--wait", "99999999999"}).exitCode, 2);
+}
+
+TEST_F(TavoprintOnCups, PrintWaitFollowsTheJobToItsEnd) {
+  const std::string data = kExamples + "data.xml", rule = kExamples + "rule.xml";
+  const ProcessResult completed = Run({"print", "--wait", data, rule, "--printer", "tavo-sink"});
+  EXPECT_EQ(completed.exitCode, 0) << completed.err;
+  const int job = JobOf(completed.out);
+  EXPECT_EQ(completed.out, "printed on tavo-sink as job " + std::to_string(job) + "\njob " +
+                               std::to_string(job) + " completed\n");
+
+  // A stopped queue holds the job: the wait runs out and says how the job stands.
+  const auto start = std::chrono::steady_clock::now();
+  const ProcessResult held = Run({"print", data, rule, "--printer", "tavo-stopped", "--wait", "1"});
+  const auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(held.exitCode, 1);
+  const int heldJob = JobOf(held.out);
+  EXPECT_GT(heldJob, job);
+  EXPECT_THAT(held.err,
+              ::testing::MatchesRegex("tavoprint: job " + std::to_string(heldJob) +
+                                      " is still (pending|held) after 1 second(: .*)?\n"));
+  EXPECT_GE(waited, std::chrono::seconds(1));
+  EXPECT_LT(waited, std::chrono::seconds(30));
+
+  // A job canceled while tavoprint waits for it.
+  ASSERT_EQ(scheduler_->Run("cancel -a tavo-stopped").status, 0);
+  std::thread canceller([] {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline) {
+      const test::CommandResult jobs = scheduler_->Run("lpstat -o tavo-stopped");
+      if (jobs.output.find("tavo-stopped-") != std::string::npos) {
+        scheduler_->Run("cancel -a tavo-stopped");
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  });
+  const ProcessResult canceled =
+      Run({"print", data, rule, "--printer", "tavo-stopped", "--wait", "40"});
+  canceller.join();
+  EXPECT_EQ(canceled.exitCode, 1);
+  EXPECT_THAT(canceled.err,
+              ::testing::MatchesRegex("tavoprint: job " + std::to_string(JobOf(canceled.out)) +
+                                      " canceled.*"));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "Automation.h"
+#include "PrintStatus.h"
 #include "XmlFile.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/com/Bstr.h"
@@ -36,7 +38,9 @@ constexpr const char* kUsage = R"(usage:
   tavoprint register [MODULE]        register the control (default: the module beside tavoprint)
   tavoprint unregister [MODULE]
   tavoprint call METHOD [ARG...]     call a method by name; ARG "@PATH" is the text of a file
-  tavoprint print DATA RULE [--printer NAME | --pdf OUT.pdf]
+  tavoprint print DATA RULE [--printer NAME | --pdf OUT.pdf] [--wait [SECONDS]]
+                                     exit 1 when nothing was printed; --wait follows the CUPS
+                                     job until it is completed (default: 60 seconds)
   tavoprint preview DATA RULE [BACKGROUND] [--png OUT.png]
   tavoprint printers
 options:
@@ -102,22 +106,38 @@ std::optional<std::string> TakeOption(std::vector<std::string>& args, const std:
   return std::nullopt;
 }
 
+// Takes "--wait [SECONDS]" out of args: the seconds, 60 when no number follows.
+std::optional<int> TakeWaitOption(std::vector<std::string>& args) {
+  constexpr int kDefaultWait = 60;
+  constexpr int kLongestWait = 7 * 24 * 3600;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] != "--wait") continue;
+    int seconds = kDefaultWait;
+    size_t taken = 1;
+    if (i + 1 < args.size() && !args[i + 1].empty() &&
+        args[i + 1].find_first_not_of("0123456789") == std::string::npos) {
+      const std::string& text = args[i + 1];
+      const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+      if (error != std::errc() || seconds > kLongestWait)
+        Usage("--wait takes up to a week in seconds");
+      taken = 2;
+    }
+    args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i + taken));
+    return seconds;
+  }
+  return std::nullopt;
+}
+
 void RejectOptions(const std::vector<std::string>& args) {
   for (const std::string& arg : args) {
     if (arg.starts_with("--")) Usage("unknown option " + arg);
   }
 }
 
-std::optional<fs::file_time_type> ModifiedTime(const fs::path& path) {
-  std::error_code error;
-  auto time = fs::last_write_time(path, error);
-  if (error) return std::nullopt;
-  return time;
-}
-
 int Print(std::vector<std::string> args) {
   const auto printer = TakeOption(args, "--printer");
   const auto pdf = TakeOption(args, "--pdf");
+  const auto wait = TakeWaitOption(args);
   RejectOptions(args);
   if (args.size() != 2) Usage("print needs DATA and RULE");
   if (printer && pdf) Usage("give either --printer or --pdf");
@@ -126,27 +146,25 @@ int Print(std::vector<std::string> args) {
 
   AutomationObject control(kProgId);
   std::optional<std::string> selection = printer;
-  fs::path pdfPath;
-  if (pdf) {
-    pdfPath = fs::absolute(*pdf);
-    selection = "pdf:" + pdfPath.string();
-  }
+  if (pdf) selection = "pdf:" + fs::absolute(*pdf).string();
   if (selection) {
     ScopedVariant found = control.Call("SetDefaultPrinter", {codepage::Utf8ToWide(*selection)});
     if (found->boolVal == 0) throw ToolFailure(1, "no printer named " + *selection);
   }
-  const auto before = pdf ? ModifiedTime(pdfPath) : std::nullopt;
   control.Call("PrintXmlData", {data, rule});
-  // The print path swallows its failures, so look at what it left.
-  if (pdf) {
-    const auto after = ModifiedTime(pdfPath);
-    if (!after || after == before) {
-      throw ToolFailure(1, "nothing was printed to " + pdfPath.string() +
-                               " (the data or rule may not be usable)");
-    }
-    std::cout << "printed to " << pdfPath.string() << "\n";
+  // The print path swallows its failures: the control keeps what happened beside the call.
+  const LastPrintReport last = ReadLastPrint(control);
+  if (!last.printed) throw ToolFailure(1, NotPrinted(last));
+  if (!last.job) {
+    // The PDF printer writes its file at once; there is no job to follow.
+    const std::string_view prefix = "pdf:";
+    const std::string_view target = last.printer;
+    std::cout << "printed to "
+              << (target.starts_with(prefix) ? target.substr(prefix.size()) : target) << "\n";
+    return 0;
   }
-  return 0;
+  std::cout << "printed on " << last.printer << " as job " << *last.job << "\n";
+  return wait ? FollowJob(control, *last.job, *wait) : 0;
 }
 
 int Preview(std::vector<std::string> args) {

@@ -45,6 +45,9 @@ class Printer {
   // AbortDoc and the job ends; kNotPrinting without a job.
   virtual void Abort() = 0;
   virtual bool Printing() const = 0;
+  // The spooler's id of the job the last EndDoc delivered; 0 when it made none (a printer
+  // without a spooler, the PDF printer, or an EndDoc that failed).
+  virtual int LastJobId() const { return 0; }
 
   // The job's canvas; only while printing.
   virtual Canvas& GetCanvas() = 0;

@@ -44,13 +44,13 @@ class CupsJob final : public PrintJob {
   Canvas& GetCanvas() override { return page_->GetCanvas(); }
   DeviceCaps Caps() const override { return page_->Caps(); }
 
-  void Finish() override {
+  int Finish() override {
     page_->Finish();
     if (!file_.flush())
       throw Error("Cannot write the spool file of the print job: " +
                   codepage::Utf8ToAnsi(file_.errorString().toStdString()));
     const CupsSession session;
-    session.Submit(destination_, file_.fileName().toStdString(), title_, orientation_);
+    return session.Submit(destination_, file_.fileName().toStdString(), title_, orientation_);
   }
 
  private:

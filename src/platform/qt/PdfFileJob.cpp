@@ -36,9 +36,10 @@ class PdfFileJob final : public PrintJob {
   Canvas& GetCanvas() override { return page_->GetCanvas(); }
   DeviceCaps Caps() const override { return page_->Caps(); }
 
-  void Finish() override {
+  int Finish() override {
     page_->Finish();
     if (!file_.commit()) throw Error(CannotWrite(path_, file_.errorString()));
+    return 0;
   }
 
  private:

@@ -16,8 +16,9 @@ class PrintJob {
   virtual ~PrintJob() = default;
   virtual Canvas& GetCanvas() = 0;
   virtual DeviceCaps Caps() const = 0;
-  // EndPage and EndDoc: the page is completed and delivered. Fails with tavo::Error.
-  virtual void Finish() = 0;
+  // EndPage and EndDoc: the page is completed and delivered. Returns the spooler's job id, or 0
+  // when the job went to no spooler. Fails with tavo::Error.
+  virtual int Finish() = 0;
 };
 
 // A job of the virtual PDF printer: one A4 page at 600 dpi written to `ansiPath`, which is

@@ -74,7 +74,8 @@ class SystemPrinter final : public Printer {
     if (!job_) throw Error(kNotPrinting);
     const std::unique_ptr<PrintJob> job = std::move(job_);
     paper_.reset();
-    job->Finish();
+    lastJob_ = 0;
+    lastJob_ = job->Finish();
   }
 
   void Abort() override {
@@ -84,6 +85,7 @@ class SystemPrinter final : public Printer {
   }
 
   bool Printing() const override { return job_ != nullptr; }
+  int LastJobId() const override { return lastJob_; }
 
   Canvas& GetCanvas() override {
     if (!job_) throw Error(kNotPrinting);
@@ -125,6 +127,7 @@ class SystemPrinter final : public Printer {
   std::string title_;
   Orientation orientation_ = Orientation::Portrait;
   std::unique_ptr<PrintJob> job_;
+  int lastJob_ = 0;
   std::optional<CupsPaper> paper_;
   std::string paperOf_;
 };
