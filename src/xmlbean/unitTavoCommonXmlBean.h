@@ -34,6 +34,8 @@ class TCommonNodeObject : public TObject {
 
   // Owned list of TTavoNameValue; none for requests and responses.
   TStringList* Attributes = nullptr;
+  // The line of the element in its document (1 is the first); 0 when not parsed from text.
+  int32_t SourceLine = 0;
 
  protected:
   struct WithoutLists {};
@@ -52,6 +54,7 @@ class TItemProperty : public TObject {
   std::string DataType;
   std::string Value;
   std::string Text;
+  int32_t SourceLine = 0;  // as TCommonNodeObject::SourceLine
 };
 
 // A branch of the item tree. Children hold items (exactly of class TItem) and properties
