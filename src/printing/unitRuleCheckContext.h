@@ -40,7 +40,9 @@ class TRuleCheckContext {
   int64_t pageWidth = 0;  // rule pixels; 0 when the rule gives no page size
   int64_t pageHeight = 0;
   std::unique_ptr<TElementIndex> index;
-  std::vector<TRuleBox> fixedBoxes;  // what the static pass draws, to test rows against
+  std::vector<TRuleBox> fixedBoxes;
+  int32_t ignoredIndexes = 0;                // elements whose "index" automatic rows do not look at
+  const TItem* firstIgnoredIndex = nullptr;  // what the static pass draws, to test rows against
 
   void Add(TFindingSeverity severity, int32_t line, std::string path, std::string key,
            std::string message, std::string hint = {}, std::string document = "rule");

@@ -154,11 +154,7 @@ void CheckElement(TRuleCheckContext& context, const TItem& element) {
   if (id.empty()) return;
 
   if (context.automaticRows) {
-    if (!index.empty()) {
-      context.Add(Severity::Note, line, path, "index",
-                  "index is not looked at while repeatableRowAutoHeightAndTop is on: the element "
-                  "serves the document's field and every row");
-    }
+    if (!index.empty() && context.ignoredIndexes++ == 0) context.firstIgnoredIndex = &element;
   } else if (index.empty()) {
     context.Add(Severity::Warning, line, path, "index",
                 "no index while rows are indexed (repeatableRowAutoHeightAndTop is off): no data "
@@ -305,6 +301,12 @@ void CheckRuleDocument(TRuleCheckContext& context, const std::string& ruleText) 
                   "give it a child element, such as <text>...</text> (a line or rectangle "
                   "needs one as well)");
     }
+  }
+  if (const TItem* first = context.firstIgnoredIndex) {
+    context.Add(Severity::Note, first->SourceLine, TRuleCheckContext::PathOf(*first), "index",
+                "index is not looked at while repeatableRowAutoHeightAndTop is on: each element "
+                "serves the document's field and every row (" +
+                    std::to_string(context.ignoredIndexes) + " element(s) give an index)");
   }
   if (context.composes) PlanStaticPass(context);
 }

@@ -2,6 +2,8 @@
 // the page the engine draws is the one the checker foresees.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -179,6 +181,28 @@ TEST(RuleCheck, EachKindOfFindingWithItsLineAndThePageUnchanged) {
         << "drawn: " << test::Drawn(c.rule, c.data).Describe()
         << "\nplanned: " << test::Planned(check).Describe();
   }
+}
+
+std::string ReadExample(const std::string& name) {
+  std::ifstream file(std::string(TAVO_SOURCE_DIR) + "/examples/invoice/" + name);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+// The example is what integrators copy: it checks with only the note its comment explains.
+TEST(RuleCheck, ExampleInvoiceChecksWithOnlyExplainedNotes) {
+  const std::string rule = ReadExample("rule.xml");
+  const std::string data = ReadExample("data.xml");
+  ASSERT_FALSE(rule.empty());
+  const TRuleCheck check = CheckRule(rule, data);
+  ASSERT_EQ(check.findings.size(), 1u) << FindingsToJson(check.findings);
+  EXPECT_EQ(check.findings[0].severity, TFindingSeverity::Note);
+  EXPECT_EQ(check.findings[0].key, "index");
+  EXPECT_NE(rule.find("index=\"0\" although automatic row layout does not look at it"),
+            std::string::npos);
+  EXPECT_EQ(test::Drawn(rule, data), test::Planned(check));
+  EXPECT_GT(check.draws.size(), 40u);
 }
 
 }  // namespace
