@@ -134,7 +134,7 @@ std::string SuggestValue(TKeyType type, std::string_view text) {
     case TKeyType::Real:
       return "write a number with \".\" as the decimal point";
     case TKeyType::Boolean:
-      return "write true or false (or 1 or 0)";
+      return "write true or false, or 1 or 0";
     case TKeyType::Align: {
       static const std::vector<std::string> names = {
           "otaAuto", "otaLeft", "otaCenter", "otaRight", "otaTop", "otaMiddle", "otaBottom"};

@@ -86,7 +86,8 @@ void CheckKeys(TRuleCheckContext& context, const TItem& node, const std::string&
     if (key->type == TKeyType::Integer && value.empty()) continue;
     context.Add(Severity::Warning, node.SourceLine, path, name,
                 std::string(key->name) + " " + Quote(value) +
-                    " does not read: " + std::string(key->fallback) + " applies",
+                    " does not read as a value of its kind: the engine uses " +
+                    std::string(key->fallback),
                 SuggestValue(key->type, value));
   }
 }
@@ -298,8 +299,8 @@ void CheckRuleDocument(TRuleCheckContext& context, const std::string& ruleText) 
                   "<" + property->Name +
                       "> has no child element, so it is read as a property of <printing>, not "
                       "as an element: it is never drawn",
-                  "give it a child element, such as <text>...</text> (a line or rectangle "
-                  "needs one as well)");
+                  "give it a child element, such as <text>...</text>; a line or rectangle "
+                  "needs one as well");
     }
   }
   if (const TItem* first = context.firstIgnoredIndex) {
