@@ -34,7 +34,8 @@ class TCommonNodeObject : public TObject {
 
   // Owned list of TTavoNameValue; none for requests and responses.
   TStringList* Attributes = nullptr;
-  // The line of the element in its document (1 is the first); 0 when not parsed from text.
+  // The line of the element in its document (1 is the first; a start tag over several lines
+  // counts by the line it ends on); 0 when not parsed from text.
   int32_t SourceLine = 0;
 
  protected:
