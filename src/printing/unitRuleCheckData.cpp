@@ -68,15 +68,21 @@ class DataChecker {
 
   // A field no element receives: probably a misspelt id or a missing index.
   void Unbound(const TItemProperty& field, int32_t row, const std::string& path) {
-    if (field.Name == "fphm" || !reportedFields_.insert(field.Name).second) return;
-    std::vector<std::string> ids;
-    const TItem* sameId = nullptr;
-    for (const TItem* element : ChildItems(*context_.printing)) {
-      const std::string id = element->GetAttribute("id");
-      if (id.empty()) continue;
-      ids.push_back(id);
-      if (id == field.Name && !sameId) sameId = element;
+    if (field.Name == "fphm" || reportedFields_.size() >= kMostReports ||
+        !reportedFields_.insert(field.Name).second) {
+      return;
     }
+    if (!idsRead_) {
+      for (const TItem* element : ChildItems(*context_.printing)) {
+        const std::string id = element->GetAttribute("id");
+        if (!id.empty() && firstById_.try_emplace(id, element).second) ids_.push_back(id);
+      }
+      if (ids_.size() > kMostNames) ids_.clear();
+      idsRead_ = true;
+    }
+    const auto same = firstById_.find(field.Name);
+    const TItem* sameId = same == firstById_.end() ? nullptr : same->second;
+    const std::vector<std::string>& ids = ids_;
     const std::string what = row < 0
                                  ? "field " + Quote(field.Name)
                                  : "field " + Quote(field.Name) + " of row " + std::to_string(row);
@@ -226,7 +232,10 @@ class DataChecker {
                        " rule pixels high and " + std::to_string(context_.pageWidth) + " wide",
                    "fewer rows fit on the page; make room below the rows or shorten them", "data");
     }
-    for (const TRuleBox& fixed : context_.fixedBoxes) {
+    if (++placedRowDraws_ > kMostPlacedDraws) return;
+    const size_t fixedCount = std::min(context_.fixedBoxes.size(), kMostFixedBoxes);
+    for (size_t i = 0; i < fixedCount; ++i) {
+      const TRuleBox& fixed = context_.fixedBoxes[i];
       if (fixed.line == element.SourceLine) continue;
       const bool crosses =
           left < fixed.right && fixed.left < right && top < fixed.bottom && fixed.top < bottom;
@@ -257,17 +266,21 @@ class DataChecker {
   }
 
   void CheckUnreachedElements() {
-    std::vector<std::string> names;
+    std::set<std::string> unique;
     std::function<void(const TItem&)> collect = [&](const TItem& item) {
-      for (const TItemProperty* field : ChildProperties(item)) names.push_back(field->Name);
+      for (const TItemProperty* field : ChildProperties(item)) unique.insert(field->Name);
     };
     collect(dataItem_);
     if (const TItem* rows = dataItem_.ItemAt(0)) {
       for (const TItem* rowItem : ChildItems(*rows)) collect(*rowItem);
     }
+    std::vector<std::string> names;
+    if (unique.size() <= kMostNames) names.assign(unique.begin(), unique.end());
+    size_t reports = 0;
     for (const TItem* element : ChildItems(*context_.printing)) {
       const std::string id = element->GetAttribute("id");
       if (id.empty() || reached_.count(element)) continue;
+      if (++reports > kMostReports) break;
       if (StaticKindOf(element->GetAttribute("type")) != TStaticKind::None) continue;
       const std::string closest = ClosestName(id, names);
       context_.Add(Severity::Warning, element->SourceLine, TRuleCheckContext::PathOf(*element),
@@ -278,6 +291,12 @@ class DataChecker {
     }
   }
 
+  // Bounds on the work one hostile document can cause: beyond them the checker tells less.
+  static constexpr size_t kMostReports = 100;
+  static constexpr size_t kMostNames = 2000;
+  static constexpr size_t kMostPlacedDraws = 5000;
+  static constexpr size_t kMostFixedBoxes = 500;
+
   TRuleCheckContext& context_;
   const TItem& root_;
   const TItem& dataItem_;
@@ -287,6 +306,10 @@ class DataChecker {
   std::set<std::pair<const TItem*, int32_t>> crossed_;
   int64_t rowBottom_ = 0;
   int64_t rowTop_ = 0;
+  bool idsRead_ = false;
+  std::map<std::string, const TItem*> firstById_;
+  std::vector<std::string> ids_;
+  size_t placedRowDraws_ = 0;
 };
 
 }  // namespace
