@@ -1,7 +1,8 @@
 // The whole rule + data road, every element kind (barcodes included): the input is the rule
 // text, a zero byte, then the data text. Both are drawn on a recording canvas as the preview
-// does, and printed on the test printer as PrintXmlData does. tavo::Error is an allowed outcome; a
-// print job left open is not.
+// does, printed on the test printer as PrintXmlData does, and checked as CheckRule does.
+// tavo::Error is an allowed outcome of drawing and printing; a print job left open is not, and
+// the check never fails.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -10,6 +11,7 @@
 #include "FuzzSupport.h"
 #include "platform/core/Error.h"
 #include "printing/unitCommonPrinting.h"
+#include "printing/unitRuleCheck.h"
 #include "support/RecordingCanvas.h"
 #include "support/TestPrinter.h"
 
@@ -44,5 +46,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
                                                              : input.substr(separator + 1));
   Preview(rule, data);
   Print(rule, data);
+  tavo::FindingsToJson(tavo::CheckRule(rule, data).findings);
   return 0;
 }

@@ -40,7 +40,11 @@ TTavoCommonPrinter::TTavoCommonPrinter() : settings(std::make_unique<TTavoPrinte
 TTavoCommonPrinter::~TTavoCommonPrinter() = default;
 
 TTavoPrinterSetting& TTavoCommonPrinter::Settings() const {
-  if (!settings) throw Error("The print rule holds no usable page settings");
+  if (!settings) {
+    std::string message = "The print rule holds no usable page settings";
+    if (!unusableReason_.empty()) message += " (" + unusableReason_ + ")";
+    throw Error(message);
+  }
   return *settings;
 }
 

@@ -40,7 +40,7 @@ class TTavoCommonPrinter : public TObject {
   TTavoCommonPrinter(const TTavoCommonPrinter&) = delete;
   TTavoCommonPrinter& operator=(const TTavoCommonPrinter&) = delete;
 
-  // The page settings; fails when the printer was built from an unusable rule.
+  // The page settings; fails when the printer was built from an unusable rule, saying why.
   TTavoPrinterSetting& Settings() const;
 
   // The capabilities of the device drawn on: the canvas's when one is set, else the current
@@ -93,6 +93,7 @@ class TTavoCommonPrinter : public TObject {
 
  protected:
   Canvas& DrawingCanvas() const;
+  std::string unusableReason_;  // why there are no settings, for the failure's message
 };
 
 class TElementIndex;
@@ -138,7 +139,7 @@ class TTavoXmlDataPrinter : public TTavoCommonPrinter {
 
  private:
   struct RuleSource {
-    bool usable = false;
+    std::string unusableReason;  // empty for a usable rule
     std::unique_ptr<TItem> printingItem;
   };
   static RuleSource ReadRule(const std::string& ruleText);

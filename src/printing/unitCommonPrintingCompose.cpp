@@ -43,10 +43,7 @@ bool TTavoXmlDataPrinter::Print(const std::string& dataText, Canvas* surface) {
   }
   const std::unique_ptr<TTavoCommonXmlBean> bean =
       TTavoXMLBeanParser::ParseXmlBean(codepage::AnsiToWide(dataText));
-  TItem* dataItem = nullptr;
-  if (bean && bean->Item) {
-    if (TItem* wrapper = bean->Item->ItemAt(0)) dataItem = wrapper->ItemAt(0);
-  }
+  TItem* dataItem = DataItemOf(bean.get());
   if (!dataItem && printPath) RecordNothingPrinted(kNoDataRecord);
   return PrintItem(dataItem, surface);
 }
@@ -106,17 +103,24 @@ void TTavoXmlDataPrinter::ComposePage(TItem* rule, TItem* dataItem) {
   // Static pass.
   if (rule) {
     for (TItem* element : ChildItems(*rule)) {
-      const std::string type = element->GetAttribute("type");
-      if (type == "line") {
-        DrawLineElement(*element);
-      } else if (type == "rectangle") {
-        DrawRectangleElement(*element);
-      } else if (type == "image") {
-        DrawImageElement(*element, element->GetPropertyValue("text", false));
-      } else if (type == "text") {
-        DrawTextElement(*element, std::string(), -1);
-      } else if (type == "barcode") {
-        DrawBarcodeElement(*element, element->GetPropertyValue("text", false));
+      switch (StaticKindOf(element->GetAttribute("type"))) {
+        case TStaticKind::Line:
+          DrawLineElement(*element);
+          break;
+        case TStaticKind::Rectangle:
+          DrawRectangleElement(*element);
+          break;
+        case TStaticKind::Image:
+          DrawImageElement(*element, element->GetPropertyValue("text", false));
+          break;
+        case TStaticKind::Text:
+          DrawTextElement(*element, std::string(), -1);
+          break;
+        case TStaticKind::Barcode:
+          DrawBarcodeElement(*element, element->GetPropertyValue("text", false));
+          break;
+        case TStaticKind::None:
+          break;
       }
     }
   }
@@ -221,17 +225,11 @@ void TTavoXmlDataPrinter::DrawTextElement(const TItem& element, const std::strin
 TItem* TTavoXmlDataPrinter::FindElement(const TItem* rule, const std::string& id,
                                         int32_t index) const {
   if (!rule) return nullptr;
-  const bool anyIndex = Settings().repeatableRowAutoHeightAndTop;
-  const std::string indexText = std::to_string(index);
+  const bool automaticRows = Settings().repeatableRowAutoHeightAndTop;
   if (elementIndex_ && elementIndex_->Rule() == rule) {
-    return anyIndex ? elementIndex_->FirstWithId(id)
-                    : elementIndex_->FirstWithIdAndIndex(id, indexText);
+    return elementIndex_->Find(id, index, automaticRows);
   }
-  for (TItem* element : ChildItems(*rule)) {
-    if (element->GetAttribute("id") != id) continue;
-    if (anyIndex || element->GetAttribute("index") == indexText) return element;
-  }
-  return nullptr;
+  return TElementIndex(*rule).Find(id, index, automaticRows);
 }
 
 }  // namespace tavo

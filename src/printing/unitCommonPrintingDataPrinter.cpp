@@ -1,28 +1,18 @@
 // The data printer's construction: reading the rule document and its page settings.
-#include "platform/codepage/CodePage.h"
 #include "printing/unitCommonPrinting.h"
 #include "printing/unitCommonPrintingTree.h"
+#include "printing/unitRuleDocument.h"
 #include "printing/unitValueSyntax.h"
-#include "xmlbean/unitTavoCommonXmlBeanParser.h"
 
 namespace tavo {
 
 TTavoXmlDataPrinter::RuleSource TTavoXmlDataPrinter::ReadRule(const std::string& ruleText) {
   RuleSource source;
-  const std::unique_ptr<TTavoCommonXmlBean> bean =
-      TTavoXMLBeanParser::ParseXmlBean(codepage::AnsiToWide(ruleText));
-  if (!bean || !bean->Item || bean->Item->ItemCount() == 0) return source;
-  source.usable = true;
-
-  // The `printing` item stands under the root item or under the root's first child item; the
-  // first one found is taken out so that it outlives the bean.
-  TItem& root = *bean->Item;
-  if (TItem* printing = root.FindItem("printing")) {
-    source.printingItem = DetachChildItem(root, printing);
-  } else if (TItem* first = root.ItemAt(0)) {
-    if (TItem* nested = first->FindItem("printing")) {
-      source.printingItem = DetachChildItem(*first, nested);
-    }
+  TRuleDocument document = ReadRuleDocument(ruleText);
+  source.unusableReason = document.unusableReason;
+  // The `printing` item is taken out so that it outlives the bean.
+  if (document.printing) {
+    source.printingItem = DetachChildItem(*document.printingParent, document.printing);
   }
   return source;
 }
@@ -33,7 +23,10 @@ TTavoXmlDataPrinter::TTavoXmlDataPrinter(const std::string& ruleText, Canvas* ca
 TTavoXmlDataPrinter::TTavoXmlDataPrinter(RuleSource source, Canvas* surface)
     : TTavoXmlDataPrinter(std::move(source.printingItem), surface) {
   // An unusable rule leaves a printer without page settings: asking for them fails.
-  if (!source.usable) settings.reset();
+  if (!source.unusableReason.empty()) {
+    settings.reset();
+    unusableReason_ = std::move(source.unusableReason);
+  }
 }
 
 TTavoXmlDataPrinter::TTavoXmlDataPrinter(std::unique_ptr<TItem> printingItem, Canvas* surface) {

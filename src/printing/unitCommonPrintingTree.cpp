@@ -38,6 +38,21 @@ std::unique_ptr<TItem> DetachChildItem(TItem& parent, TItem* child) {
   return nullptr;
 }
 
+TStaticKind StaticKindOf(const std::string& type) {
+  if (type == "line") return TStaticKind::Line;
+  if (type == "rectangle") return TStaticKind::Rectangle;
+  if (type == "image") return TStaticKind::Image;
+  if (type == "text") return TStaticKind::Text;
+  if (type == "barcode") return TStaticKind::Barcode;
+  return TStaticKind::None;
+}
+
+TItem* DataItemOf(const TTavoCommonXmlBean* bean) {
+  if (!bean || !bean->Item) return nullptr;
+  TItem* wrapper = bean->Item->ItemAt(0);
+  return wrapper ? wrapper->ItemAt(0) : nullptr;
+}
+
 TElementIndex::TElementIndex(const TItem& rule) : rule_(&rule) {
   for (TItem* element : ChildItems(rule)) {
     std::string id = element->GetAttribute("id");
@@ -54,6 +69,10 @@ TItem* TElementIndex::FirstWithId(const std::string& id) const {
 TItem* TElementIndex::FirstWithIdAndIndex(const std::string& id, const std::string& index) const {
   const auto found = byIdAndIndex_.find({id, index});
   return found == byIdAndIndex_.end() ? nullptr : found->second;
+}
+
+TItem* TElementIndex::Find(const std::string& id, int32_t row, bool automaticRows) const {
+  return automaticRows ? FirstWithId(id) : FirstWithIdAndIndex(id, std::to_string(row));
 }
 
 }  // namespace tavo

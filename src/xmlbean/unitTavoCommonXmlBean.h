@@ -34,6 +34,9 @@ class TCommonNodeObject : public TObject {
 
   // Owned list of TTavoNameValue; none for requests and responses.
   TStringList* Attributes = nullptr;
+  // The line of the element in its document (1 is the first; a start tag over several lines
+  // counts by the line it ends on); 0 when not parsed from text.
+  int32_t SourceLine = 0;
 
  protected:
   struct WithoutLists {};
@@ -52,6 +55,7 @@ class TItemProperty : public TObject {
   std::string DataType;
   std::string Value;
   std::string Text;
+  int32_t SourceLine = 0;  // as TCommonNodeObject::SourceLine
 };
 
 // A branch of the item tree. Children hold items (exactly of class TItem) and properties

@@ -77,8 +77,9 @@ std::unique_ptr<TTavoCommonXmlBean> TTavoXMLBeanParser::Parse(std::u16string_vie
     if (head != nullptr) ReadHead(head, *bean);
     if (body != nullptr) ReadBody(body, *bean);
     return bean;
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
     // A document the DOM cannot give us whole yields nothing, never a partial bean.
+    SetFailure(error.what());
     return nullptr;
   }
 }
@@ -146,13 +147,16 @@ TItem* TTavoXMLBeanParser::BuildItem(XmlNode node, TItem* target) {
 void TTavoXMLBeanParser::FillItem(XmlNode node, TItem& item, int depth) {
   if (depth > kMaxDepth) throw Error("The XML text is nested too deeply");
   item.Name = AnsiName(node);
+  if (item.SourceLine == 0) item.SourceLine = LineOf(node);
   ReadAttributes(node, item);
   const bool expanded = node->type == XML_ENTITY_REF_NODE || IsExpanded(node);
   for (XmlNode child = FirstChild(node); child != nullptr; child = child->next) {
     if (!IsContentNode(child)) continue;
     if (expanded) Charge(kNodeCost);
     if (!HasContentChild(child)) {
-      item.AddChild(BuildProperty(child));
+      std::unique_ptr<TItemProperty> property = BuildProperty(child);
+      property->SourceLine = LineOf(child);
+      item.AddChild(std::move(property));
     } else {
       auto childItem = std::make_unique<TItem>();
       FillItem(child, *childItem, depth + 1);

@@ -35,10 +35,22 @@ void EnsureLibraryInitialised() {
 // Parse errors make the result none; nothing is printed.
 void IgnoreMessage(void*, const char*, ...) {}
 
+struct FatalErrors {
+  int count = 0;
+  TTavoXMLParser::Failure first;
+};
+
 void RecordError(void* userData, xmlErrorPtr error) {
   auto* context = static_cast<xmlParserCtxtPtr>(userData);
   if (context != nullptr && error != nullptr && error->level == XML_ERR_FATAL) {
-    ++*static_cast<int*>(context->_private);
+    auto& errors = *static_cast<FatalErrors*>(context->_private);
+    if (errors.count++ == 0) {
+      std::string message = error->message != nullptr ? error->message : "";
+      while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) {
+        message.pop_back();
+      }
+      errors.first = {std::move(message), error->line, error->int2};
+    }
   }
 }
 
@@ -76,8 +88,16 @@ TTavoXMLParser::~TTavoXMLParser() = default;
 bool TTavoXMLParser::LoadXml(std::u16string_view text) {
   Root = nullptr;
   Document.reset();
+  failure_ = {};
   const std::string utf8 = codepage::WideToUtf8(text);
-  if (utf8.empty() || utf8.size() > static_cast<size_t>(INT_MAX)) return false;
+  if (utf8.empty()) {
+    SetFailure("Document is empty");
+    return false;
+  }
+  if (utf8.size() > static_cast<size_t>(INT_MAX)) {
+    SetFailure("Document is larger than 2 GB");
+    return false;
+  }
 
   std::unique_ptr<xmlParserCtxt, ContextDeleter> context(
       xmlCreateMemoryParserCtxt(utf8.data(), static_cast<int>(utf8.size())));
@@ -95,18 +115,20 @@ bool TTavoXMLParser::LoadXml(std::u16string_view text) {
   context->sax->serror = RecordError;
   context->sax->error = IgnoreMessage;
   context->sax->warning = IgnoreMessage;
-  int fatalErrors = 0;
+  FatalErrors fatalErrors;
   context->_private = &fatalErrors;
 
   xmlParseDocument(context.get());
   Document.reset(std::exchange(context->myDoc, nullptr));
   // A limit hit inside libxml2 can leave a truncated document that still looks well-formed.
-  if (Document == nullptr || !context->wellFormed || fatalErrors > 0) {
+  if (Document == nullptr || !context->wellFormed || fatalErrors.count > 0) {
     Document.reset();
+    failure_ = fatalErrors.count > 0 ? fatalErrors.first : Failure{"Document is not well-formed"};
     return false;
   }
   Root = xmlDocGetRootElement(Document.get());
   expansionLeft_ = kExpansionLimit;
+  if (Root == nullptr) SetFailure("Document has no root element");
   return Root != nullptr;
 }
 
@@ -217,6 +239,12 @@ std::string TTavoXMLParser::Utf8Name(XmlNode node) {
     default:  // processing instructions (their target), entity references, ...
       return std::string(View(node->name));
   }
+}
+
+int32_t TTavoXMLParser::LineOf(XmlNode node) {
+  if (node == nullptr) return 0;
+  const long line = xmlGetLineNo(node);
+  return line > 0 && line <= INT32_MAX ? static_cast<int32_t>(line) : 0;
 }
 
 std::string TTavoXMLParser::AnsiName(XmlNode node) const { return ToAnsi(Utf8Name(node)); }

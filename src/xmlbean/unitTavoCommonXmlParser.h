@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 struct _xmlDoc;
 struct _xmlNode;
@@ -29,6 +31,15 @@ class TTavoXMLParser {
   // outside the text is read: no external subset, no external entity, no network.
   bool LoadXml(std::u16string_view text);
 
+  // Why the last text did not load or read: the DOM's first fatal message with its line and
+  // column (1 based; 0 when the text has none, such as an empty text).
+  struct Failure {
+    std::string message;  // UTF-8; empty after a text that loaded
+    int line = 0;
+    int column = 0;
+  };
+  const Failure& LastFailure() const { return failure_; }
+
   // The first child element of node with exactly that (qualified) name, or none.
   XmlNode SelectChild(XmlNode node, const std::string& name) const;
   // The text of SelectChild(node, name), converted to ANSI; empty when there is none.
@@ -49,6 +60,8 @@ class TTavoXMLParser {
  protected:
   // The DOM name in UTF-8, which compares like the UTF-16 name and costs no conversion.
   static std::string Utf8Name(XmlNode node);
+  static int32_t LineOf(XmlNode node);
+  void SetFailure(std::string message) { failure_ = Failure{std::move(message), 0, 0}; }
   // A namespace declaration under the attribute name that wrote it: "xmlns" or "xmlns:p".
   static std::string DeclarationName(const _xmlNs* ns);
   std::string AnsiName(XmlNode node) const;
@@ -73,6 +86,7 @@ class TTavoXMLParser {
   void AppendText(XmlNode node, std::string& utf8, bool expanded, int depth) const;
 
   bool ansiIsUtf8_ = true;
+  Failure failure_;
   mutable size_t expansionLeft_ = 0;
 };
 

@@ -67,5 +67,31 @@ TEST_F(ExtensionInterfaces, RenderPreviewGivesThePageAreaAsPngText) {
   EXPECT_FALSE(broken.description.empty());
 }
 
+// By name, as the bridge and tavoprint call it: the findings as JSON text, Chinese text of the
+// documents intact.
+TEST_F(ExtensionInterfaces, CheckRuleAnswersTheFindingsAsJson) {
+  const CallOutcome clean = Call(u"CheckRule", {FileText("rule.xml"), FileText("data.xml")});
+  ASSERT_EQ(clean.status, S_OK) << codepage::WideToUtf8(clean.description);
+  const std::string json = codepage::WideToUtf8(TextOf(clean));
+  EXPECT_EQ(json.rfind("[{\"severity\":\"note\",\"document\":\"rule\",\"line\":13,", 0), 0u)
+      << json;
+
+  const CallOutcome mistakes = Call(
+      u"CheckRule", {u"<r><body>\n<printing>\n<e type=\"text\" 字号=\"1\"><text>发票</text></e>"
+                     u"\n</printing></body></r>",
+                     u""});
+  ASSERT_EQ(mistakes.status, S_OK);
+  EXPECT_NE(
+      codepage::WideToUtf8(TextOf(mistakes))
+          .find("{\"severity\":\"warning\",\"document\":\"rule\",\"line\":3,\"column\":0,"
+                "\"path\":\"printing/e\",\"key\":\"字号\",\"message\":\"\\\"字号\\\" is no key"),
+      std::string::npos)
+      << codepage::WideToUtf8(TextOf(mistakes));
+
+  const CallOutcome broken = Call(u"CheckRule", {u"<rule", u""});
+  ASSERT_EQ(broken.status, S_OK);
+  EXPECT_NE(codepage::WideToUtf8(TextOf(broken)).find("\"severity\":\"error\""), std::string::npos);
+}
+
 }  // namespace
 }  // namespace tavo::testing

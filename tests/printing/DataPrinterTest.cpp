@@ -115,7 +115,17 @@ TEST(DataPrinter, WhereThePrintingItemIsLookedFor) {
 
 TEST(DataPrinter, UnusableRuleHasNoPageSettings) {
   test::ScopedTestPrinter printer;
-  for (const std::string text : {"", "not xml", "<doc/>", "<doc><body/></doc>"}) {
+  // The message says why the rule is unusable.
+  const std::pair<std::string, std::string> rules[] = {
+      {"", " (not well-formed: Document is empty)"},
+      {"not xml", " (not well-formed at line 1 column 1: Start tag expected, '<' not found)"},
+      {"<doc>\n<body>\n</doc>",
+       " (not well-formed at line 3 column 7: Opening and ending tag mismatch: body line 2 and "
+       "doc)"},
+      {"<doc/>", " (no body)"},
+      {"<doc><body/></doc>", " (no printing item)"},
+      {"<doc><body><printing pageWidth=\"1\"/></body></doc>", " (no printing item)"}};
+  for (const auto& [text, reason] : rules) {
     TTavoXmlDataPrinter data(text, nullptr);
     EXPECT_EQ(data.ruleItem, nullptr);
     EXPECT_EQ(data.pageWidthPx, 0);
@@ -123,7 +133,7 @@ TEST(DataPrinter, UnusableRuleHasNoPageSettings) {
       data.Settings();
       ADD_FAILURE() << "settings of '" << text << "'";
     } catch (const Error& e) {
-      EXPECT_STREQ(e.what(), "The print rule holds no usable page settings");
+      EXPECT_EQ(e.what(), "The print rule holds no usable page settings" + reason);
     }
     EXPECT_THROW(data.OffsetXmm(), Error);
     EXPECT_FALSE(data.Print(test::DataDocument("<a>1</a>")));

@@ -424,3 +424,61 @@ TEST_F(TavoprintOnCups, PrintWaitFollowsTheJobToItsEnd) {
 
 }  // namespace
 }  // namespace tavo::testing
+
+namespace tavo::testing {
+namespace {
+
+TEST_F(Tavoprint, CheckTellsFindingsByLineAndExitsBySeverity) {
+  Register();
+  const std::string clean = Write("clean.xml",
+                                  "<rule><body>\n<printing pageWidth=\"100\" pageHeight=\"50\">\n"
+                                  "<t type=\"text\" right=\"90\" bottom=\"20\"><text>A</text></t>\n"
+                                  "</printing></body></rule>");
+  const std::string mistakes =
+      Write("mistakes.xml",
+            "<rule><body>\n<printing pageWidth=\"100\" pageHeight=\"50\" landscape=\"yes\">\n"
+            "<t type=\"text\" right=\"90\" bottom=\"20\" fontSzie=\"30\"><text>A</text></t>\n"
+            "<f type=\"field\" id=\"Amount\" index=\"0\" right=\"90\" bottom=\"40\"><text/></f>\n"
+            "</printing></body></rule>");
+  const std::string data = Write(
+      "data.xml", "<d><body><data><invoice>\n<amount>5</amount>\n</invoice></data></body></d>");
+  const std::string malformed = Write("malformed.xml", "<rule><body>\n<printing></body></rule>");
+
+  ProcessResult result = Run({"check", clean});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, "0 errors, 0 warnings, 0 notes\n");
+
+  result = Run({"check", mistakes, data});
+  EXPECT_EQ(result.exitCode, 1) << result.err;
+  EXPECT_THAT(result.out, HasSubstr(mistakes + ":2: warning: printing: landscape \"yes\""));
+  EXPECT_THAT(result.out,
+              HasSubstr(mistakes + ":3: warning: printing/t: \"fontSzie\" is no key the engine "
+                                   "reads: it is ignored (did you mean fontSize?)\n"));
+  EXPECT_THAT(result.out, HasSubstr(data + ":2: warning: body/data/invoice/amount: "));
+  EXPECT_THAT(result.out, HasSubstr("(did you mean id \"Amount\"?)"));
+  // Rule findings first, by line, then the data's.
+  EXPECT_LT(result.out.find(mistakes + ":4:"), result.out.find(data + ":2:"));
+  EXPECT_THAT(result.out, HasSubstr("0 errors, 4 warnings, 0 notes\n"));
+
+  result = Run({"check", mistakes, "--json"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out.rfind("[{\"severity\":\"warning\",\"document\":\"rule\",\"line\":2,", 0), 0u)
+      << result.out;
+  EXPECT_THAT(result.out, HasSubstr("\"key\":\"fontSzie\""));
+
+  result = Run({"check", malformed});
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_THAT(result.out, HasSubstr(malformed + ":2:18: error: the rule is not well-formed XML: "
+                                                "Opening and ending tag mismatch"));
+
+  result = Run({"check", kExamples + "rule.xml", kExamples + "data.xml"});
+  EXPECT_EQ(result.exitCode, 0) << result.out;
+  EXPECT_THAT(result.out, HasSubstr("0 errors, 0 warnings, 1 note\n"));
+
+  EXPECT_EQ(Run({"check"}).exitCode, 2);
+  EXPECT_EQ(Run({"check", clean, data, data}).exitCode, 2);
+  EXPECT_EQ(Run({"check", clean, "--html"}).exitCode, 2);
+}
+
+}  // namespace
+}  // namespace tavo::testing

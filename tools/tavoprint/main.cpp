@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "Automation.h"
+#include "Findings.h"
 #include "PrintStatus.h"
 #include "XmlFile.h"
 #include "platform/codepage/CodePage.h"
@@ -43,6 +44,9 @@ constexpr const char* kUsage = R"(usage:
                                      job until it is completed (default: 60 seconds)
   tavoprint preview DATA RULE [BACKGROUND] [--png OUT.png]
   tavoprint printers
+  tavoprint check RULE [DATA] [--json]
+                                     what the rule (with the data) will ignore or never draw;
+                                     exit 0 clean, 1 with warnings, 2 with errors
 options:
   --registry FILE                    use this registry file for this run
 )";
@@ -194,6 +198,33 @@ int Printers() {
   return 0;
 }
 
+// The control's rule checker, reached by name like every other method.
+int Check(std::vector<std::string> args) {
+  bool json = false;
+  for (auto it = args.begin(); it != args.end();) {
+    if (*it == "--json") {
+      json = true;
+      it = args.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  RejectOptions(args);
+  if (args.empty() || args.size() > 2) Usage("check needs RULE and maybe DATA");
+  const std::u16string rule = ReadXmlFile(args[0]);
+  const std::u16string data = args.size() == 2 ? ReadXmlFile(args[1]) : u"";
+  AutomationObject control(kProgId);
+  ScopedVariant answer = control.Call("CheckRule", {rule, data});
+  const std::string text = FormatValue(*answer.Get());
+  const std::vector<Finding> findings = ParseFindings(text);
+  if (json) {
+    std::cout << text << "\n";
+  } else {
+    std::cout << FormatFindings(findings, args[0], args.size() == 2 ? args[1] : "");
+  }
+  return FindingsExitCode(findings);
+}
+
 int Run(std::vector<std::string> args) {
   if (const auto registry = TakeOption(args, "--registry")) {
     setenv("TAVO_REGISTRY", fs::absolute(*registry).c_str(), 1);
@@ -211,6 +242,7 @@ int Run(std::vector<std::string> args) {
   if (command == "call") return Call(args);
   if (command == "print") return Print(args);
   if (command == "preview") return Preview(args);
+  if (command == "check") return Check(args);
   if (command == "printers") {
     RejectOptions(args);
     if (!args.empty()) Usage("printers takes no arguments");
