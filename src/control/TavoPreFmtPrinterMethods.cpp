@@ -20,10 +20,10 @@ std::string Ansi(BSTR text) { return codepage::WideToAnsi(BstrView(text)); }
 std::u16string Wide(BSTR text) { return std::u16string(BstrView(text)); }
 
 // The current printer of this platform, installed on first use: the host creates the control
-// long before it prints, and many hosts never print at all.
+// long before it prints, and many hosts never print at all. Choosing and listing printers needs
+// no Qt.
 Printer& ThePrinter() {
   static const bool installed = [] {
-    EnsureQtApplication();
     InstallSystemPrinter();
     return true;
   }();
@@ -55,6 +55,7 @@ HRESULT TTavoPreFmtPrinter::downloadImg(BSTR sourceImg, BSTR desImg) {
 
 HRESULT TTavoPreFmtPrinter::fprintStart(BSTR title) {
   return Guarded([&] {
+    const QtApplicationScope drawing(QtUse::Drawing);
     Printer& printer = ThePrinter();
     try {
       printer.SetTitle(Ansi(title));
@@ -68,11 +69,15 @@ HRESULT TTavoPreFmtPrinter::fprintStart(BSTR title) {
 }
 
 HRESULT TTavoPreFmtPrinter::fprintEnd(BSTR) {
-  return Guarded([&] { ThePrinter().EndDoc(); });
+  return Guarded([&] {
+    const QtApplicationScope drawing(QtUse::Drawing);
+    ThePrinter().EndDoc();
+  });
 }
 
 HRESULT TTavoPreFmtPrinter::PrintXmlData(BSTR XmlData, BSTR XmlRule) {
   return Guarded([&] {
+    const QtApplicationScope drawing(QtUse::Drawing);
     ThePrinter();
     TTavoXmlDataPrinter printer(Ansi(XmlRule), nullptr);
     printer.Print(Ansi(XmlData), nullptr);
