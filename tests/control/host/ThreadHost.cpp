@@ -3,8 +3,10 @@
 //   tavo_thread_host MODULE DATA RULE PDF registry   create by ProgID through the registry
 //   tavo_thread_host MODULE DATA RULE PDF unload     load the module itself, and after the
 //       release and DllCanUnloadNow close it, load it again, print once more and close it
-// Each round lists the printers, selects the virtual PDF printer and prints DATA by RULE into
-// PDF. Exit status 0 when every call succeeded; the process must also end cleanly.
+//   tavo_thread_host MODULE DATA RULE PDF preview    PreviewXmlData twice, for a user to close
+// Each round of the first two lists the printers, selects the virtual PDF printer and prints
+// DATA by RULE into PDF. Exit status 0 when every call succeeded; the process must also end
+// cleanly.
 #include <dlfcn.h>
 
 #include <cstdio>
@@ -76,6 +78,15 @@ bool ThroughRegistry(const Job& job) {
   return PrintRound(*control.Get(), job);
 }
 
+bool PreviewTwice(const Job& job) {
+  ComPtr<IDispatch> control;
+  if (CoCreateInstanceByProgID(u"TavoPreFmtPrinterX.TavoPreFmtPrinter", nullptr, IID_IDispatch,
+                               control.ReceiveVoid()) != S_OK)
+    return false;
+  return Call(*control.Get(), u"PreviewXmlData", {job.data, job.rule, u""}) &&
+         Call(*control.Get(), u"PreviewXmlData", {job.data, job.rule, u""});
+}
+
 // One load of the module by hand, as a host that unloads what it no longer uses.
 bool LoadPrintUnload(const char* module, const Job& job) {
   void* handle = ::dlopen(module, RTLD_NOW | RTLD_LOCAL);
@@ -106,6 +117,7 @@ int main(int argc, char** argv) {
   bool ok = false;
   std::thread apartment([&] {
     if (mode == "registry") ok = ThroughRegistry(job);
+    if (mode == "preview") ok = PreviewTwice(job);
     if (mode == "unload") ok = LoadPrintUnload(argv[1], job) && LoadPrintUnload(argv[1], job);
   });
   apartment.join();
