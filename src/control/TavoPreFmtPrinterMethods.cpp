@@ -53,6 +53,8 @@ HRESULT TTavoPreFmtPrinter::downloadImg(BSTR sourceImg, BSTR desImg) {
   return Guarded([&] { http::DownloadToFile(Ansi(sourceImg), Ansi(desImg)); });
 }
 
+// The calls that reach the printer's devices hold a drawing scope: an application a device asks
+// for goes when the call ends, on the host's thread.
 HRESULT TTavoPreFmtPrinter::fprintStart(BSTR title) {
   return Guarded([&] {
     const QtApplicationScope drawing(QtUse::Drawing);

@@ -82,23 +82,36 @@ void CheckServes(const QCoreApplication& existing, QtUse use) {
                 " platform, which shows no window to a person");
 }
 
+// The innermost scope of the calling thread.
+thread_local QtApplicationScope* t_innermost = nullptr;
+
 }  // namespace
 
-QtApplicationScope::QtApplicationScope(QtUse use) {
+QtApplicationScope::QtApplicationScope(QtUse use) : outer_(t_innermost) {
   PrepareQt();
   if (const QCoreApplication* existing = QCoreApplication::instance()) {
     CheckServes(*existing, use);
-    return;
+  } else if (use == QtUse::Windows) {
+    made_ = MakeApplication(use);
   }
-  made_ = MakeApplication(use);
+  t_innermost = this;
 }
 
-QtApplicationScope::~QtApplicationScope() = default;
+QtApplicationScope::~QtApplicationScope() {
+  t_innermost = outer_;
+  made_.reset();
+}
 
 void EnsureQtApplication() {
   PrepareQt();
   if (const QCoreApplication* existing = QCoreApplication::instance()) {
     CheckServes(*existing, QtUse::Drawing);
+    return;
+  }
+  if (t_innermost != nullptr) {
+    QtApplicationScope* outermost = t_innermost;
+    while (outermost->outer_ != nullptr) outermost = outermost->outer_;
+    outermost->made_ = MakeApplication(QtUse::Drawing);
     return;
   }
   // Never destroyed: the exit handlers could not destroy it safely.
