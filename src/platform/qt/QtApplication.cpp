@@ -1,5 +1,6 @@
 #include "platform/qt/QtApplication.h"
 
+#include <fontconfig/fontconfig.h>
 #include <QApplication>
 #include <QThread>
 #include <cstdio>
@@ -99,6 +100,12 @@ QtApplicationScope::QtApplicationScope(QtUse use) : outer_(t_innermost) {
 
 QtApplicationScope::~QtApplicationScope() {
   t_innermost = outer_;
+  if (!made_) return;
+  // A Qt application that has used fonts destroys fontconfig's current configuration as it
+  // goes, dropping a reference it never took; the next application, and every font after it,
+  // would then start from a fresh configuration without the project's font mapping. The
+  // reference taken here is the one it drops.
+  FcConfigReference(nullptr);
   made_.reset();
 }
 

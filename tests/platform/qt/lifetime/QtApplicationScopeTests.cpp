@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFont>
+#include <QFontInfo>
 #include <QThread>
 #include <cstdlib>
 #include <thread>
@@ -52,6 +54,23 @@ TEST_F(QtApplicationScopes, AnApplicationLivesForTheOutermostCallOnItsThread) {
   std::thread apartment(call);
   apartment.join();
   call();
+}
+
+// The family fontconfig gives for the rule documents' 宋体, through Qt.
+QString SongTiFamily() {
+  QFont font(QString::fromUtf8("宋体"));
+  font.setPixelSize(16);
+  return QFontInfo(font).family();
+}
+
+// An application that ends takes fontconfig's configuration with it unless it is kept: the
+// next call would draw 宋体 in whatever font fontconfig picks.
+TEST_F(QtApplicationScopes, TheFontMappingOutlivesEachApplication) {
+  for (int call = 0; call < 3; ++call) {
+    const QtApplicationScope printing(QtUse::Drawing);
+    EnsureQtApplication();
+    EXPECT_EQ(SongTiFamily(), QString("AR PL UMing CN")) << "call " << call;
+  }
 }
 
 // A host's own application is used and left as it is.
