@@ -2,6 +2,7 @@
 
 #include <fontconfig/fontconfig.h>
 #include <QApplication>
+#include <QFontDatabase>
 #include <QThread>
 #include <cstdio>
 #include <cstdlib>
@@ -101,10 +102,12 @@ QtApplicationScope::QtApplicationScope(QtUse use) : outer_(t_innermost) {
 QtApplicationScope::~QtApplicationScope() {
   t_innermost = outer_;
   if (!made_) return;
-  // A Qt application that has used fonts destroys fontconfig's current configuration as it
-  // goes, dropping a reference it never took; the next application, and every font after it,
-  // would then start from a fresh configuration without the project's font mapping. The
-  // reference taken here is the one it drops.
+  // A Qt application's font database destroys fontconfig's current configuration as it goes,
+  // dropping a reference it never took; the next application, and every font after it, would
+  // then start from a fresh configuration without the project's font mapping. The reference
+  // taken here is the one it drops; the database is made first (at once when fonts were used
+  // already, which is nearly always), so that the two always pair.
+  QFontDatabase::families();
   FcConfigReference(nullptr);
   made_.reset();
 }
