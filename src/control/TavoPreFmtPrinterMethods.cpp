@@ -20,10 +20,10 @@ std::string Ansi(BSTR text) { return codepage::WideToAnsi(BstrView(text)); }
 std::u16string Wide(BSTR text) { return std::u16string(BstrView(text)); }
 
 // The current printer of this platform, installed on first use: the host creates the control
-// long before it prints, and many hosts never print at all.
+// long before it prints, and many hosts never print at all. Choosing and listing printers needs
+// no Qt.
 Printer& ThePrinter() {
   static const bool installed = [] {
-    EnsureQtApplication();
     InstallSystemPrinter();
     return true;
   }();
@@ -53,8 +53,11 @@ HRESULT TTavoPreFmtPrinter::downloadImg(BSTR sourceImg, BSTR desImg) {
   return Guarded([&] { http::DownloadToFile(Ansi(sourceImg), Ansi(desImg)); });
 }
 
+// The calls that reach the printer's devices hold a drawing scope: an application a device asks
+// for goes when the call ends, on the host's thread.
 HRESULT TTavoPreFmtPrinter::fprintStart(BSTR title) {
   return Guarded([&] {
+    const QtApplicationScope drawing(QtUse::Drawing);
     Printer& printer = ThePrinter();
     try {
       printer.SetTitle(Ansi(title));
@@ -68,11 +71,15 @@ HRESULT TTavoPreFmtPrinter::fprintStart(BSTR title) {
 }
 
 HRESULT TTavoPreFmtPrinter::fprintEnd(BSTR) {
-  return Guarded([&] { ThePrinter().EndDoc(); });
+  return Guarded([&] {
+    const QtApplicationScope drawing(QtUse::Drawing);
+    ThePrinter().EndDoc();
+  });
 }
 
 HRESULT TTavoPreFmtPrinter::PrintXmlData(BSTR XmlData, BSTR XmlRule) {
   return Guarded([&] {
+    const QtApplicationScope drawing(QtUse::Drawing);
     ThePrinter();
     PrintOnCurrentPrinter(Ansi(XmlRule), Ansi(XmlData));
   });

@@ -2,11 +2,11 @@
 
 #include <QGuiApplication>
 #include <QScreen>
-#include <cstdlib>
 #include <exception>
 #include <memory>
 
 #include "platform/core/Error.h"
+#include "platform/qt/Display.h"
 #include "platform/qt/QtApplication.h"
 #include "preview/PreviewPage.h"
 #include "preview/UnitComPrintForm.h"
@@ -25,11 +25,6 @@ struct OpenPreviewReference {
   OpenPreviewReference& operator=(const OpenPreviewReference&) = delete;
 };
 
-bool IsSet(const char* name) {
-  const char* value = std::getenv(name);
-  return value && *value;
-}
-
 void CentreOnScreen(QWidget& form) {
   const QScreen* screen = QGuiApplication::primaryScreen();
   if (!screen) return;
@@ -39,7 +34,8 @@ void CentreOnScreen(QWidget& form) {
 
 void ShowNewPreview(const std::u16string& xmlData, const std::u16string& xmlRule,
                     const std::u16string& imagePath) {
-  EnsureQtApplication();
+  // The application, if this call made it, outlives the dialog and goes when the call ends.
+  const QtApplicationScope application(QtUse::Windows);
   auto form = std::make_unique<TFormComPrint>();
   const OpenPreviewReference reference(form.get());
   form->ShowPage(DrawPreviewPage(xmlData, xmlRule, imagePath));
@@ -51,9 +47,7 @@ void ShowNewPreview(const std::u16string& xmlData, const std::u16string& xmlRule
 
 }  // namespace
 
-bool HasDisplay() {
-  return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY") || IsSet("QT_QPA_PLATFORM");
-}
+bool HasDisplay() { return !WhyNoDisplay(); }
 
 TFormComPrint* OpenPreview() { return openPreview; }
 
@@ -65,7 +59,7 @@ void ShowPreview(const std::u16string& xmlData, const std::u16string& xmlRule,
     return;
   }
   // A modal wait for a window nobody can see would never end.
-  if (!HasDisplay()) throw Error("Preview needs a display: set DISPLAY or WAYLAND_DISPLAY");
+  if (const auto reason = WhyNoDisplay()) throw Error("Preview needs a display: " + *reason);
   try {
     ShowNewPreview(xmlData, xmlRule, imagePath);
   } catch (const Error&) {

@@ -18,8 +18,7 @@ void ShowPreview(const std::u16string& xmlData, const std::u16string& xmlRule,
 // The preview dialog being shown, or none.
 TFormComPrint* OpenPreview();
 
-// True when a window can be shown: DISPLAY or WAYLAND_DISPLAY is set, or QT_QPA_PLATFORM names
-// a platform.
+// True when a window shown now would reach a person (WhyNoDisplay, platform/qt/Display.h).
 bool HasDisplay();
 
 }  // namespace tavo

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "platform/core/Error.h"
+#include "platform/qt/Display.h"
 #include "platform/qt/QtApplication.h"
 #include "preview/ImageControl.h"
 #include "preview/PreviewFixtures.h"
@@ -25,9 +26,11 @@ int OpenDialogs() {
   return count;
 }
 
+// These tests close the dialog themselves, on the offscreen platform: they opt in.
 class Preview : public ::testing::Test {
  protected:
   void SetUp() override { EnsureQtApplication(); }
+  const test::ScopedEnv optIn_{kOffscreenDialogOptIn, "1"};
   void TearDown() override {
     EXPECT_EQ(OpenPreview(), nullptr);
     EXPECT_EQ(OpenDialogs(), 0);
@@ -110,31 +113,60 @@ TEST_F(Preview, FailureDestroysTheDialogAndTheNextCallMakesANewOne) {
   EXPECT_TRUE(shown);
 }
 
-TEST_F(Preview, NoDisplayFailsAtOnce) {
+TEST_F(Preview, NoDisplayOrAPlatformNobodySeesFailsAtOnce) {
+  const std::string unset = "Preview needs a display: set DISPLAY or WAYLAND_DISPLAY";
   const struct {
     const char* display;
     const char* wayland;
     const char* platform;
-    bool hasDisplay;
-  } cases[] = {{nullptr, nullptr, nullptr, false},
-               {"", "", "", false},
-               {":0", nullptr, nullptr, true},
-               {nullptr, "wayland-0", nullptr, true},
-               {nullptr, nullptr, "offscreen", true}};
+    const char* optIn;
+    std::string message;  // empty: a display
+  } cases[] = {
+      {nullptr, nullptr, nullptr, nullptr, unset},
+      {"", "", "", "", unset},
+      {":0", nullptr, nullptr, nullptr, ""},
+      {nullptr, "wayland-0", nullptr, nullptr, ""},
+      {nullptr, nullptr, "xcb", nullptr, ""},
+      {":0", nullptr, "offscreen", nullptr,
+       "Preview needs a display: QT_QPA_PLATFORM=offscreen shows no window to a person"},
+      {":0", nullptr, "minimal:enable_fonts", nullptr,
+       "Preview needs a display: QT_QPA_PLATFORM=minimal:enable_fonts shows no window to a person"},
+      {nullptr, nullptr, "Offscreen;xcb", nullptr,
+       "Preview needs a display: QT_QPA_PLATFORM=Offscreen;xcb shows no window to a person"},
+      {nullptr, nullptr, "offscreen", "1", ""},
+  };
   for (const auto& c : cases) {
     const test::ScopedEnv display("DISPLAY", c.display);
     const test::ScopedEnv wayland("WAYLAND_DISPLAY", c.wayland);
     const test::ScopedEnv platform("QT_QPA_PLATFORM", c.platform);
-    EXPECT_EQ(HasDisplay(), c.hasDisplay);
-    if (c.hasDisplay) continue;
+    const test::ScopedEnv optIn(kOffscreenDialogOptIn, c.optIn);
+    EXPECT_EQ(HasDisplay(), c.message.empty()) << (c.platform ? c.platform : "(none)");
+    if (c.message.empty()) continue;
     try {
       ShowPreview(kPreviewData, PreviewRule(""), u"");
       ADD_FAILURE() << "a preview was shown without a display";
     } catch (const Error& failure) {
-      EXPECT_STREQ(failure.what(), "Preview needs a display: set DISPLAY or WAYLAND_DISPLAY");
+      EXPECT_EQ(failure.what(), c.message);
     }
     EXPECT_EQ(OpenDialogs(), 0);
   }
+}
+
+// The environment may claim a display while the application there runs offscreen (the host's
+// own, or one made for drawing): its dialog would reach nobody either.
+TEST_F(Preview, AnApplicationOnAPlatformNobodySeesShowsNoDialog) {
+  const test::ScopedEnv display("DISPLAY", ":0");
+  const test::ScopedEnv platform("QT_QPA_PLATFORM", nullptr);
+  const test::ScopedEnv optIn(kOffscreenDialogOptIn, nullptr);
+  try {
+    ShowPreview(kPreviewData, PreviewRule(""), u"");
+    ADD_FAILURE() << "a preview was shown on the offscreen platform";
+  } catch (const Error& failure) {
+    EXPECT_STREQ(failure.what(),
+                 "Preview needs a display: the Qt application runs on the offscreen platform, "
+                 "which shows no window to a person");
+  }
+  EXPECT_EQ(OpenDialogs(), 0);
 }
 
 }  // namespace

@@ -1,23 +1,18 @@
 #include "platform/qt/QtApplication.h"
 
+#include <fontconfig/fontconfig.h>
 #include <QApplication>
+#include <QFontDatabase>
+#include <QThread>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 
 #include "platform/core/Error.h"
+#include "platform/qt/Display.h"
 #include "platform/qt/FontMapping.h"
 
 namespace tavo {
 namespace {
-
-bool HasDisplay() {
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-    const char* value = std::getenv(name);
-    if (value && *value) return true;
-  }
-  return false;
-}
 
 // Qt's notices go to the host's standard error; the one about a missing runtime directory is
 // expected in services and containers and says nothing about printing.
@@ -32,31 +27,106 @@ void FilterQtMessages(QtMsgType type, const QMessageLogContext& context, const Q
   }
 }
 
-}  // namespace
-
-void EnsureQtApplication() {
+// The font mapping and the message filter, once per process. The filter stays installed in
+// Qt after any call: the module is never unloaded, so it cannot point into code that is gone.
+void PrepareQt() {
   LoadFontMapping();
   static const bool filtering = [] {
     g_previousHandler = qInstallMessageHandler(FilterQtMessages);
     return true;
   }();
   (void)filtering;
-  if (QCoreApplication::instance()) {
-    // Fonts and painting need at least a GUI application; a console-only host cannot draw.
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-      throw Error("The host's Qt application cannot draw: it is not a GUI application");
-    return;
-  }
-  // QApplication keeps references to argc and argv for its whole life. Without a display it
-  // draws offscreen, chosen on its command line rather than in the environment, so that the
-  // process (and a preview that asks for a display later) still sees it has none.
+}
+
+bool IsSet(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value;
+}
+
+// Drawing needs no display and must not depend on one; windows use the platform the
+// environment names, and offscreen only where the tests opted in without naming any.
+bool NeedsOffscreen(QtUse use) {
+  if (use == QtUse::Drawing) return true;
+  return !IsSet("QT_QPA_PLATFORM") && !IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY");
+}
+
+std::unique_ptr<QApplication> MakeApplication(QtUse use) {
+  // QApplication keeps references to argc and argv for its whole life, and a later application
+  // reads them again: they stay in static storage. The platform is chosen on its command line
+  // rather than in the environment, so that the process still sees the display it has.
   static char name[] = "tavo";
   static char platformOption[] = "-platform";
   static char offscreen[] = "offscreen";
-  static char* argv[] = {name, platformOption, offscreen, nullptr};
-  static int argc = HasDisplay() ? 1 : 3;
+  static char* argv[4];
+  static int argc;
+  argv[0] = name;
+  argv[1] = platformOption;
+  argv[2] = offscreen;
+  argv[3] = nullptr;
+  argc = NeedsOffscreen(use) ? 3 : 1;
   if (argc == 1) argv[1] = nullptr;
-  static std::unique_ptr<QApplication> application = std::make_unique<QApplication>(argc, argv);
+  return std::make_unique<QApplication>(argc, argv);
+}
+
+// Throws unless the application there can serve `use` on this thread.
+void CheckServes(const QCoreApplication& existing, QtUse use) {
+  // Fonts and painting need at least a GUI application; a console-only host cannot draw.
+  const auto* gui = qobject_cast<const QGuiApplication*>(&existing);
+  if (!gui) throw Error("The host's Qt application cannot draw: it is not a GUI application");
+  if (use == QtUse::Drawing) return;
+  if (!qobject_cast<const QApplication*>(&existing))
+    throw Error("The host's Qt application cannot show the preview: it is not a QApplication");
+  if (existing.thread() != QThread::currentThread())
+    throw Error("The preview can only be shown on the thread of the host's Qt application");
+  const std::string platform = QGuiApplication::platformName().toStdString();
+  if (ShowsNoWindow(platform) && !OffscreenDialogOptedIn())
+    throw Error("Preview needs a display: the Qt application runs on the " + platform +
+                " platform, which shows no window to a person");
+}
+
+// The innermost scope of the calling thread.
+thread_local QtApplicationScope* t_innermost = nullptr;
+
+}  // namespace
+
+QtApplicationScope::QtApplicationScope(QtUse use) : outer_(t_innermost) {
+  PrepareQt();
+  if (const QCoreApplication* existing = QCoreApplication::instance()) {
+    CheckServes(*existing, use);
+  } else if (use == QtUse::Windows) {
+    made_ = MakeApplication(use);
+  }
+  t_innermost = this;
+}
+
+QtApplicationScope::~QtApplicationScope() {
+  t_innermost = outer_;
+  if (!made_) return;
+  // A Qt application's font database destroys fontconfig's current configuration as it goes,
+  // dropping a reference it never took; the next application, and every font after it, would
+  // then start from a fresh configuration without the project's font mapping. The reference
+  // taken here is the one it drops; the database is made first (at once when fonts were used
+  // already, which is nearly always), so that the two always pair.
+  QFontDatabase::families();
+  FcConfigReference(nullptr);
+  made_.reset();
+}
+
+void EnsureQtApplication() {
+  PrepareQt();
+  if (const QCoreApplication* existing = QCoreApplication::instance()) {
+    CheckServes(*existing, QtUse::Drawing);
+    return;
+  }
+  if (t_innermost != nullptr) {
+    QtApplicationScope* outermost = t_innermost;
+    while (outermost->outer_ != nullptr) outermost = outermost->outer_;
+    outermost->made_ = MakeApplication(QtUse::Drawing);
+    return;
+  }
+  // Never destroyed: the exit handlers could not destroy it safely.
+  static QApplication* const lasting = MakeApplication(QtUse::Drawing).release();
+  (void)lasting;
 }
 
 }  // namespace tavo

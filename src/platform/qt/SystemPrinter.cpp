@@ -6,7 +6,6 @@
 #include "platform/core/Error.h"
 #include "platform/qt/CupsSession.h"
 #include "platform/qt/PrintJob.h"
-#include "platform/qt/QtApplication.h"
 
 namespace tavo {
 namespace {
@@ -136,9 +135,6 @@ class SystemPrinter final : public Printer {
 
 std::unique_ptr<Printer> MakeSystemPrinter() { return std::make_unique<SystemPrinter>(); }
 
-void InstallSystemPrinter() {
-  EnsureQtApplication();
-  ReplaceCurrentPrinter(MakeSystemPrinter());
-}
+void InstallSystemPrinter() { ReplaceCurrentPrinter(MakeSystemPrinter()); }
 
 }  // namespace tavo
