@@ -8,8 +8,7 @@
 #include "platform/codepage/CodePage.h"
 #include "platform/http/HttpDownload.h"
 #include "platform/printer/Printer.h"
-#include "platform/qt/QtApplication.h"
-#include "platform/qt/SystemPrinter.h"
+#include "platform/printer/system/SystemPrinter.h"
 #include "preview/ShowPreview.h"
 #include "printing/unitCommonPrinting.h"
 
@@ -23,7 +22,6 @@ std::u16string Wide(BSTR text) { return std::u16string(BstrView(text)); }
 // long before it prints, and many hosts never print at all.
 Printer& ThePrinter() {
   static const bool installed = [] {
-    EnsureQtApplication();
     InstallSystemPrinter();
     return true;
   }();

@@ -3,16 +3,17 @@
 #include <QFile>
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <system_error>
 
+#include "platform/cairo/RasterCanvas.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/core/Error.h"
 #include "platform/picture/Picture.h"
 #include "platform/picture/PictureFile.h"
-#include "platform/qt/RasterCanvas.h"
 #include "preview/ImageControl.h"
 #include "printing/unitCommonPrinting.h"
 #include "printing/unitFormUtils.h"
@@ -67,6 +68,19 @@ void CheckPageSize(QSize size) {
   }
 }
 
+// The raster's pixels as a QImage over the same memory, which keeps the surface alive.
+QImage WrapRaster(RasterCanvas& raster) {
+  cairo_surface_t* surface = cairo_surface_reference(raster.Surface());
+  QImage image(
+      cairo_image_surface_get_data(surface), raster.Width(), raster.Height(),
+      cairo_image_surface_get_stride(surface), QImage::Format_ARGB32_Premultiplied,
+      [](void* info) { cairo_surface_destroy(static_cast<cairo_surface_t*>(info)); }, surface);
+  const int dotsPerMetre = static_cast<int>(std::lround(kPreviewDpi / 0.0254));
+  image.setDotsPerMeterX(dotsPerMetre);
+  image.setDotsPerMeterY(dotsPerMetre);
+  return image;
+}
+
 }  // namespace
 
 PreviewPage DrawPreviewPage(std::u16string_view xmlData, std::u16string_view xmlRule,
@@ -88,7 +102,7 @@ PreviewPage DrawPreviewPage(std::u16string_view xmlData, std::u16string_view xml
   RasterCanvas fresh(size.width(), size.height(), kPreviewDpi);
   fresh.GetCanvas().Draw(0, 0, background);
   printer.Print(codepage::WideToAnsi(xmlData), &fresh.GetCanvas());
-  result.page = fresh.Image();
+  result.page = WrapRaster(fresh);
   return result;
 }
 

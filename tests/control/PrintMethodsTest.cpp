@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <fstream>
 #include <iterator>
 
@@ -104,6 +105,17 @@ TEST_F(PrintMethods, TheInvoiceSampleAppearsInItsPdf) {
   EXPECT_THAT(text, HasSubstr("上海远景办公用品有限公司"));
   // No job stays open after the call.
   ExpectNotPrinting(Call(u"fprintEnd", {u""}));
+}
+
+// Printing, PDF output and measuring text need no Qt: a host that only prints never gets a Qt
+// application (nor a platform plugin, which only an application loads).
+TEST_F(PrintMethods, PrintingStartsNoQtApplication) {
+  if (QCoreApplication::instance())
+    GTEST_SKIP() << "an earlier test in this process made a Qt application";
+  SelectPdf();
+  ASSERT_EQ(Call(u"PrintXmlData", {ReadExample("data.xml"), ReadExample("rule.xml")}).status, S_OK);
+  ASSERT_TRUE(fs::exists(pdf_));
+  EXPECT_EQ(QCoreApplication::instance(), nullptr);
 }
 
 TEST_F(PrintMethods, PrintingInsideAnOpenJobEndsThatJobAndPrintsNothingOfTheDocument) {

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "platform/core/Error.h"
-#include "platform/qt/FontMapping.h"
+#include "platform/cairo/FontMapping.h"
 
 namespace tavo {
 namespace {

@@ -1,4 +1,4 @@
-// The Qt application the devices need. A host that has none gets one on first use.
+// The Qt application the windows need. A host that has none gets one on first use.
 #pragma once
 
 namespace tavo {

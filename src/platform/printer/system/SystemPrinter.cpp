@@ -1,12 +1,11 @@
-#include "platform/qt/SystemPrinter.h"
+#include "platform/printer/system/SystemPrinter.h"
 
 #include <optional>
 
 #include "platform/codepage/CodePage.h"
 #include "platform/core/Error.h"
-#include "platform/qt/CupsSession.h"
-#include "platform/qt/PrintJob.h"
-#include "platform/qt/QtApplication.h"
+#include "platform/printer/system/CupsSession.h"
+#include "platform/printer/system/PrintJob.h"
 
 namespace tavo {
 namespace {
@@ -133,9 +132,6 @@ class SystemPrinter final : public Printer {
 
 std::unique_ptr<Printer> MakeSystemPrinter() { return std::make_unique<SystemPrinter>(); }
 
-void InstallSystemPrinter() {
-  EnsureQtApplication();
-  ReplaceCurrentPrinter(MakeSystemPrinter());
-}
+void InstallSystemPrinter() { ReplaceCurrentPrinter(MakeSystemPrinter()); }
 
 }  // namespace tavo

@@ -1,4 +1,4 @@
-#include "platform/qt/FontMapping.h"
+#include "platform/cairo/FontMapping.h"
 
 #include <fontconfig/fontconfig.h>
 
