@@ -9,7 +9,7 @@
 
 namespace tavo {
 
-HRESULT ReportFailure(std::exception_ptr failure) {
+HRESULT ReportFailure(std::exception_ptr failure, const IID& iid) {
   HRESULT status = E_UNEXPECTED;
   std::string message;
   try {
@@ -30,7 +30,7 @@ HRESULT ReportFailure(std::exception_ptr failure) {
   } catch (...) {
     description = codepage::Utf8ToWide(message);
   }
-  PostErrorInfo(IID_ITavoPreFmtPrinter, kProgId, description, 0);
+  PostErrorInfo(iid, kProgId, description, 0);
   return status;
 }
 

@@ -5,23 +5,30 @@
 
 #include <exception>
 #include <string>
+#include <utility>
 
+#include "control/TavoPreFmtPrinterX_TLB.h"
 #include "platform/com/HResult.h"
 
 namespace tavo {
 
-// Posts the error information of a failed method and returns its status: the carried negative
-// status of an OLE error, E_UNEXPECTED for every other failure.
-HRESULT ReportFailure(std::exception_ptr failure);
+// Posts the error information of a failed method of interface `iid` and returns its status:
+// the carried negative status of an OLE error, E_UNEXPECTED for every other failure.
+HRESULT ReportFailure(std::exception_ptr failure, const IID& iid);
 
 template <typename Body>
-HRESULT Guarded(Body&& body) {
+HRESULT Guarded(const IID& iid, Body&& body) {
   try {
     body();
     return S_OK;
   } catch (...) {
-    return ReportFailure(std::current_exception());
+    return ReportFailure(std::current_exception(), iid);
   }
+}
+
+template <typename Body>
+HRESULT Guarded(Body&& body) {
+  return Guarded(IID_ITavoPreFmtPrinter, std::forward<Body>(body));
 }
 
 }  // namespace tavo

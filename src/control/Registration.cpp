@@ -57,6 +57,8 @@ void RegisterTypeLib(RegistryTree& registry, const std::string& modulePath) {
                     std::filesystem::path(modulePath).parent_path().string());
   RegisterInterface(registry, library.mainInterface, kDualMarshaler, library);
   RegisterInterface(registry, library.eventInterface, kDispatchMarshaler, library);
+  for (const InterfaceInfo& info : library.extensionInterfaces)
+    RegisterInterface(registry, info, kDualMarshaler, library);
 }
 
 void UnregisterTypeLib(RegistryTree& registry) {
@@ -64,6 +66,8 @@ void UnregisterTypeLib(RegistryTree& registry) {
   for (const InterfaceInfo* info : {&library.mainInterface, &library.eventInterface}) {
     DeleteTree(registry, "Interface\\" + FormatGuid(info->iid));
   }
+  for (const InterfaceInfo& info : library.extensionInterfaces)
+    DeleteTree(registry, "Interface\\" + FormatGuid(info.iid));
   DeleteTree(registry,
              TypeLibKey() + "\\" + VersionText(library.majorVersion, library.minorVersion));
   if (registry.SubKeyNames(TypeLibKey()).empty()) registry.DeleteKey(TypeLibKey());

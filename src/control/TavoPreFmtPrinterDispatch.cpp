@@ -10,8 +10,6 @@
 namespace tavo {
 namespace {
 
-const InterfaceInfo& Interface() { return TavoPreFmtPrinterXLibrary().mainInterface; }
-
 VARTYPE VariantTypeOf(ParamType type) {
   switch (type) {
     case ParamType::Long:
@@ -57,7 +55,7 @@ HRESULT TTavoPreFmtPrinter::GetIDsOfNames(const IID& iid, LPOLESTR* names, UINT 
   if (count == 0) return S_OK;
   if (names == nullptr || ids == nullptr) return E_POINTER;
   for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
-  const MethodInfo* method = names[0] ? FindMethod(Interface(), names[0]) : nullptr;
+  const MethodInfo* method = names[0] ? FindObjectMethod(names[0]) : nullptr;
   if (method == nullptr) return DISP_E_UNKNOWNNAME;
   ids[0] = method->dispid;
   // Further names are parameter names; each gets its position.
@@ -75,7 +73,7 @@ HRESULT TTavoPreFmtPrinter::GetIDsOfNames(const IID& iid, LPOLESTR* names, UINT 
 HRESULT TTavoPreFmtPrinter::Invoke(DISPID id, const IID& iid, LCID, WORD flags, DISPPARAMS* params,
                                    VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
   if (iid != GUID_NULL) return DISP_E_UNKNOWNINTERFACE;
-  const MethodInfo* method = FindMethod(Interface(), id);
+  const MethodInfo* method = FindObjectMethod(id);
   if (method == nullptr || (flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) == 0) {
     return DISP_E_MEMBERNOTFOUND;
   }
@@ -143,6 +141,21 @@ HRESULT TTavoPreFmtPrinter::Invoke(DISPID id, const IID& iid, LCID, WORD flags, 
       break;
     case 213:
       status = IFOcxGuid(str(0), &flag);
+      break;
+    case 301:
+      status = RenderPreview(str(0), str(1), str(2), &text);
+      break;
+    case 302:
+      status = RenderPrintPage(str(0), str(1), str(2), num(3), &text);
+      break;
+    case 401:
+      status = LastPrint(&text);
+      break;
+    case 402:
+      status = JobState(num(0), &text);
+      break;
+    case 501:
+      status = CheckRule(str(0), str(1), &text);
       break;
   }
   Bstr ownedText = Bstr::Attach(text);

@@ -27,6 +27,12 @@ HRESULT TTavoPreFmtPrinter::QueryInterface(const IID& iid, void** object) {
   if (object == nullptr) return E_POINTER;
   if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_ITavoPreFmtPrinter) {
     *object = Self();
+  } else if (iid == IID_ITavoPreviewPicture) {
+    *object = static_cast<ITavoPreviewPicture*>(this);
+  } else if (iid == IID_ITavoPrintStatus) {
+    *object = static_cast<ITavoPrintStatus*>(this);
+  } else if (iid == IID_ITavoRuleCheck) {
+    *object = static_cast<ITavoRuleCheck*>(this);
   } else if (iid == IID_ISupportErrorInfo) {
     *object = static_cast<ISupportErrorInfo*>(this);
   } else if (iid == IID_IObjectSafety) {
@@ -50,7 +56,9 @@ ULONG TTavoPreFmtPrinter::Release() {
 }
 
 HRESULT TTavoPreFmtPrinter::InterfaceSupportsErrorInfo(const IID& iid) {
-  return iid == IID_ITavoPreFmtPrinter ? S_OK : S_FALSE;
+  const bool ours = iid == IID_ITavoPreFmtPrinter || iid == IID_ITavoPreviewPicture ||
+                    iid == IID_ITavoPrintStatus || iid == IID_ITavoRuleCheck;
+  return ours ? S_OK : S_FALSE;
 }
 
 HRESULT TTavoPreFmtPrinter::GetInterfaceSafetyOptions(const IID& iid, DWORD* supported,

@@ -14,6 +14,9 @@
 namespace tavo {
 
 class TTavoPreFmtPrinter final : public ITavoPreFmtPrinter,
+                                 public ITavoPreviewPicture,
+                                 public ITavoPrintStatus,
+                                 public ITavoRuleCheck,
                                  public ISupportErrorInfo,
                                  public IObjectSafety,
                                  public IConnectionPointContainer {
@@ -48,6 +51,18 @@ class TTavoPreFmtPrinter final : public ITavoPreFmtPrinter,
   HRESULT GetDefaultPrinter(BSTR* Value) override;
   HRESULT GetPrinterList(BSTR* Value) override;
   HRESULT IFOcxGuid(BSTR ARegGuid, VARIANT_BOOL* Value) override;
+
+  // ITavoPreviewPicture
+  HRESULT RenderPreview(BSTR XmlData, BSTR XmlRule, BSTR ImagePath, BSTR* Value) override;
+  HRESULT RenderPrintPage(BSTR XmlData, BSTR XmlRule, BSTR Printer, int32_t Width,
+                          BSTR* Value) override;
+
+  // ITavoPrintStatus
+  HRESULT LastPrint(BSTR* Value) override;
+  HRESULT JobState(int32_t Job, BSTR* Value) override;
+
+  // ITavoRuleCheck
+  HRESULT CheckRule(BSTR XmlRule, BSTR XmlData, BSTR* Value) override;
 
   // ISupportErrorInfo
   HRESULT InterfaceSupportsErrorInfo(const IID& iid) override;

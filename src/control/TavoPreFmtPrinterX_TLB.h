@@ -34,6 +34,17 @@ inline constexpr GUID GUID_TxPrintScale{
 inline constexpr GUID GUID_TxMouseButton{
     0xE78C1C5C, 0x5D5A, 0x4BB3, {0xAA, 0xE3, 0xFB, 0x45, 0x13, 0x45, 0xE1, 0x87}};
 
+// The extension interfaces of the same object: what hosts need beyond the thirteen methods.
+// {3C0E5B8A-6F2D-4E1B-9A47-1D2C8B5E7F01}
+inline constexpr IID IID_ITavoPreviewPicture{
+    0x3C0E5B8A, 0x6F2D, 0x4E1B, {0x9A, 0x47, 0x1D, 0x2C, 0x8B, 0x5E, 0x7F, 0x01}};
+// {8B1F4C2D-3A5E-4D6F-B7C8-2E9A0D1B3C02}
+inline constexpr IID IID_ITavoPrintStatus{
+    0x8B1F4C2D, 0x3A5E, 0x4D6F, {0xB7, 0xC8, 0x2E, 0x9A, 0x0D, 0x1B, 0x3C, 0x02}};
+// {5D2A7E3F-9C1B-4A8D-86E5-4F3B2C1A0D03}
+inline constexpr IID IID_ITavoRuleCheck{
+    0x5D2A7E3F, 0x9C1B, 0x4A8D, {0x86, 0xE5, 0x4F, 0x3B, 0x2C, 0x1A, 0x0D, 0x03}};
+
 inline constexpr const char16_t* kProgId = u"TavoPreFmtPrinterX.TavoPreFmtPrinter";
 
 // Dispatch interface for TavoPreFmtPrinter Control.
@@ -55,6 +66,36 @@ class ITavoPreFmtPrinter : public IDispatch {
 
  protected:
   ~ITavoPreFmtPrinter() = default;
+};
+
+// The preview page as a picture, for hosts that show it themselves (PNG in Base64 text).
+class ITavoPreviewPicture : public IDispatch {
+ public:
+  virtual HRESULT RenderPreview(BSTR XmlData, BSTR XmlRule, BSTR ImagePath, BSTR* Value) = 0;
+  virtual HRESULT RenderPrintPage(BSTR XmlData, BSTR XmlRule, BSTR Printer, int32_t Width,
+                                  BSTR* Value) = 0;
+
+ protected:
+  ~ITavoPreviewPicture() = default;
+};
+
+// Whether the last print reached the printer, and the state of a spooled job (JSON text).
+class ITavoPrintStatus : public IDispatch {
+ public:
+  virtual HRESULT LastPrint(BSTR* Value) = 0;
+  virtual HRESULT JobState(int32_t Job, BSTR* Value) = 0;
+
+ protected:
+  ~ITavoPrintStatus() = default;
+};
+
+// What a rule document will silently ignore or fall back on (findings as JSON text).
+class ITavoRuleCheck : public IDispatch {
+ public:
+  virtual HRESULT CheckRule(BSTR XmlRule, BSTR XmlData, BSTR* Value) = 0;
+
+ protected:
+  ~ITavoRuleCheck() = default;
 };
 
 }  // namespace tavo

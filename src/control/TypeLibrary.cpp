@@ -54,6 +54,36 @@ constexpr CoClassInfo kCoClass{
     "TavoPreFmtPrinter", CLASS_TavoPreFmtPrinter, "TavoPreFmtPrinter Control 2.0", 2, 0,
     kMainInterface,      kEventInterface};
 
+constexpr P kRenderPreview[] = {
+    {"XmlData", String}, {"XmlRule", String}, {"ImagePath", String}, {"Value", String, true}};
+constexpr P kRenderPrintPage[] = {{"XmlData", String},
+                                  {"XmlRule", String},
+                                  {"Printer", String},
+                                  {"Width", Long},
+                                  {"Value", String, true}};
+constexpr P kJobState[] = {{"Job", Long}, {"Value", String, true}};
+constexpr P kCheckRule[] = {{"XmlRule", String}, {"XmlData", String}, {"Value", String, true}};
+
+constexpr MethodInfo kPreviewPictureMethods[] = {
+    {301, "RenderPreview", kRenderPreview},
+    {302, "RenderPrintPage", kRenderPrintPage},
+};
+constexpr MethodInfo kPrintStatusMethods[] = {
+    {401, "LastPrint", kStringResult},
+    {402, "JobState", kJobState},
+};
+constexpr MethodInfo kRuleCheckMethods[] = {
+    {501, "CheckRule", kCheckRule},
+};
+
+constexpr InterfaceInfo kExtensionInterfaces[] = {
+    {"ITavoPreviewPicture", IID_ITavoPreviewPicture, "The preview page as a picture", true,
+     kPreviewPictureMethods},
+    {"ITavoPrintStatus", IID_ITavoPrintStatus, "The outcome of prints and spooled jobs", true,
+     kPrintStatusMethods},
+    {"ITavoRuleCheck", IID_ITavoRuleCheck, "Findings on rule documents", true, kRuleCheckMethods},
+};
+
 constexpr EnumMember kBorderStyle[] = {
     {"afbNone", 0}, {"afbSingle", 1}, {"afbSunken", 2}, {"afbRaised", 3}};
 constexpr EnumMember kPrintScale[] = {{"poNone", 0}, {"poProportional", 1}, {"poPrintToFit", 2}};
@@ -74,7 +104,8 @@ constexpr TypeLibraryInfo kLibrary{"TavoPreFmtPrinterX",
                                    kMainInterface,
                                    kEventInterface,
                                    kCoClass,
-                                   kEnums};
+                                   kEnums,
+                                   kExtensionInterfaces};
 
 char16_t AsciiUpper(char16_t c) { return c >= u'a' && c <= u'z' ? c - u'a' + u'A' : c; }
 
@@ -110,6 +141,22 @@ const MethodInfo* FindMethod(const InterfaceInfo& info, std::u16string_view name
 const MethodInfo* FindMethod(const InterfaceInfo& info, DISPID dispid) {
   for (const MethodInfo& method : info.methods) {
     if (method.dispid == dispid) return &method;
+  }
+  return nullptr;
+}
+
+const MethodInfo* FindObjectMethod(std::u16string_view name) {
+  if (const MethodInfo* method = FindMethod(kMainInterface, name)) return method;
+  for (const InterfaceInfo& info : kExtensionInterfaces) {
+    if (const MethodInfo* method = FindMethod(info, name)) return method;
+  }
+  return nullptr;
+}
+
+const MethodInfo* FindObjectMethod(DISPID dispid) {
+  if (const MethodInfo* method = FindMethod(kMainInterface, dispid)) return method;
+  for (const InterfaceInfo& info : kExtensionInterfaces) {
+    if (const MethodInfo* method = FindMethod(info, dispid)) return method;
   }
   return nullptr;
 }

@@ -71,6 +71,9 @@ struct TypeLibraryInfo {
   const InterfaceInfo& eventInterface;
   const CoClassInfo& coClass;
   std::span<const EnumInfo> enums;
+  // Further dual interfaces of the same object, reached by QueryInterface and by name through
+  // its IDispatch; the main interface keeps exactly its thirteen methods.
+  std::span<const InterfaceInfo> extensionInterfaces;
 };
 
 const TypeLibraryInfo& TavoPreFmtPrinterXLibrary();
@@ -81,5 +84,9 @@ bool SameAutomationName(std::string_view name, std::u16string_view candidate);
 // The method of `info` with that name; null when there is none.
 const MethodInfo* FindMethod(const InterfaceInfo& info, std::u16string_view name);
 const MethodInfo* FindMethod(const InterfaceInfo& info, DISPID dispid);
+
+// A method of the control object: the main interface's, else an extension interface's.
+const MethodInfo* FindObjectMethod(std::u16string_view name);
+const MethodInfo* FindObjectMethod(DISPID dispid);
 
 }  // namespace tavo

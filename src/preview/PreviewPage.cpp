@@ -1,5 +1,6 @@
 #include "preview/PreviewPage.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QPainter>
 #include <algorithm>
@@ -130,6 +131,16 @@ QImage ComposePageArea(const PreviewPage& page) {
     painter.drawImage(QPoint(0, 0), page.background);
   painter.drawImage(QPoint(0, 0), TransparentCopy(page.page));
   return area;
+}
+
+std::string PreviewPngBytes(std::u16string_view xmlData, std::u16string_view xmlRule,
+                            std::u16string_view imagePath) {
+  const QImage area = ComposePageArea(DrawPreviewPage(xmlData, xmlRule, imagePath));
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  if (!area.save(&buffer, "PNG")) throw Error("The preview picture could not be encoded");
+  return bytes.toStdString();
 }
 
 void WritePreviewPng(std::u16string_view xmlData, std::u16string_view xmlRule,

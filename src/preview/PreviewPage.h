@@ -43,6 +43,10 @@ QSize PageAreaSize(const PreviewPage& page);
 // over it with its transparent colour letting what is below show through.
 QImage ComposePageArea(const PreviewPage& page);
 
+// Draws the preview and gives its page area as the bytes of a PNG file.
+std::string PreviewPngBytes(std::u16string_view xmlData, std::u16string_view xmlRule,
+                            std::u16string_view imagePath);
+
 // Draws the preview and writes its page area as a PNG file at `pngPath` (a file-system path).
 void WritePreviewPng(std::u16string_view xmlData, std::u16string_view xmlRule,
                      std::u16string_view imagePath, const std::string& pngPath);

@@ -55,6 +55,9 @@ std::vector<ExpectedValue> ExpectedRegistration(const std::string& module) {
       {mainInterface + "\\TypeLib", "Version", "1.0"},
       {events, "", "ITavoPreFmtPrinterEvents"},
       {events + "\\TypeLib", "", kLibId},
+      {"Interface\\" + FormatGuid(IID_ITavoPreviewPicture), "", "ITavoPreviewPicture"},
+      {"Interface\\" + FormatGuid(IID_ITavoPrintStatus), "", "ITavoPrintStatus"},
+      {"Interface\\" + FormatGuid(IID_ITavoRuleCheck) + "\\TypeLib", "", kLibId},
   };
 }
 
@@ -89,7 +92,10 @@ TEST_F(Registration, UnregistrationRemovesItsKeysAndKeepsOtherClasses) {
   const RegistryTree stored = Stored();
   for (const std::string& key : {kClassKey, kProgIdKey, "TypeLib\\" + kLibId,
                                  "Interface\\" + FormatGuid(IID_ITavoPreFmtPrinter),
-                                 "Interface\\" + FormatGuid(DIID_ITavoPreFmtPrinterEvents)}) {
+                                 "Interface\\" + FormatGuid(DIID_ITavoPreFmtPrinterEvents),
+                                 "Interface\\" + FormatGuid(IID_ITavoPreviewPicture),
+                                 "Interface\\" + FormatGuid(IID_ITavoPrintStatus),
+                                 "Interface\\" + FormatGuid(IID_ITavoRuleCheck)}) {
     EXPECT_FALSE(stored.KeyExists(key)) << key;
   }
   EXPECT_EQ(stored.GetValue(otherClass + "\\InprocServer32", ""), "/opt/other.so");
