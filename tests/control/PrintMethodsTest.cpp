@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <fstream>
 #include <iterator>
+#include <regex>
 
 #include "control/ControlHost.h"
 #include "control/TavoPreFmtPrinterX_TLB.h"
@@ -103,6 +104,21 @@ TEST_F(PrintMethods, TheInvoiceSampleAppearsInItsPdf) {
   const std::string text = PdfText(pdf_);
   EXPECT_THAT(text, HasSubstr("12345678"));
   EXPECT_THAT(text, HasSubstr("上海远景办公用品有限公司"));
+  // Every value of the data reads back as written (the PDF's fonts map glyphs to their own
+  // characters), wrapped lines joined again.
+  std::string joined;
+  for (char ch : text)
+    if (ch != ' ' && ch != '\n' && ch != '\f') joined += ch;
+  const std::string data = codepage::WideToUtf8(ReadExample("data.xml"));
+  const std::regex value(R"(<([a-z]+)>([^<]+)</\1>)");
+  int values = 0;
+  for (auto it = std::sregex_iterator(data.begin(), data.end(), value);
+       it != std::sregex_iterator(); ++it, ++values) {
+    std::string expected = (*it)[2].str();
+    std::erase(expected, ' ');
+    EXPECT_THAT(joined, HasSubstr(expected)) << "<" << (*it)[1].str() << ">";
+  }
+  EXPECT_GT(values, 50);
   // No job stays open after the call.
   ExpectNotPrinting(Call(u"fprintEnd", {u""}));
 }
