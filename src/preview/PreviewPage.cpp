@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 
@@ -37,12 +38,16 @@ Picture LoadBackground(std::u16string_view imagePath) {
   return picture;
 }
 
+// The picture's graphic as a QImage over its own pixels: the image keeps a share of the graphic.
 QImage ToQImage(const Picture& picture) {
   const Graphic* graphic = picture.GetGraphic();
   if (!graphic || graphic->Empty()) return {};
-  return QImage(reinterpret_cast<const uchar*>(graphic->pixels.data()), graphic->width,
-                graphic->height, static_cast<qsizetype>(graphic->width) * 4, QImage::Format_ARGB32)
-      .copy();
+  auto share = std::make_unique<Picture>();
+  share->Assign(picture);
+  return QImage(
+      reinterpret_cast<const uchar*>(graphic->pixels.data()), graphic->width, graphic->height,
+      static_cast<qsizetype>(graphic->width) * 4, QImage::Format_ARGB32,
+      [](void* info) { delete static_cast<Picture*>(info); }, share.release());
 }
 
 // The page size on the preview device: the printer's device pixels when both are positive, else
@@ -94,9 +99,9 @@ PreviewPage DrawPreviewPage(std::u16string_view xmlData, std::u16string_view xml
     result.background = ToQImage(background);
   }
 
-  // The data printer reads the rule against the preview image as it is now, then draws on a
-  // fresh image of the page's size.
-  RasterCanvas designed(kDesignedPreviewWidth, kDesignedPreviewHeight, kPreviewDpi);
+  // The data printer reads the rule against the preview device (only its resolution matters, so
+  // one pixel of raster will do), then draws on a fresh image of the page's size.
+  RasterCanvas designed(1, 1, kPreviewDpi);
   TTavoXmlDataPrinter printer(codepage::WideToAnsi(xmlRule), &designed.GetCanvas());
   const QSize size = PageSize(printer);
   CheckPageSize(size);

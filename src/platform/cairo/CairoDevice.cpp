@@ -82,6 +82,20 @@ CairoSurface GraphicSurface(const Graphic& graphic) {
   return surface;
 }
 
+// An image target composites its source within the call and keeps nothing of it, so there an
+// opaque graphic (premultiplied as it is) is drawn from its own pixels without a copy.
+CairoSurface CairoDevice::SourceOf(const Graphic& graphic) const {
+  const bool shareable =
+      cairo_surface_get_type(cairo_get_target(cr_.get())) == CAIRO_SURFACE_TYPE_IMAGE &&
+      graphic.pixels.size() >= static_cast<size_t>(graphic.width) * graphic.height &&
+      std::all_of(graphic.pixels.begin(), graphic.pixels.end(),
+                  [](uint32_t pixel) { return pixel >= 0xFF000000u; });
+  if (!shareable) return GraphicSurface(graphic);
+  auto* data = reinterpret_cast<unsigned char*>(const_cast<uint32_t*>(graphic.pixels.data()));
+  return CairoSurface(cairo_image_surface_create_for_data(data, CAIRO_FORMAT_ARGB32, graphic.width,
+                                                          graphic.height, graphic.width * 4));
+}
+
 CairoDevice::CairoDevice(cairo_t* cr, DeviceCaps caps) : cr_(cairo_reference(cr)), caps_(caps) {
   cairo_set_antialias(cr_.get(), CAIRO_ANTIALIAS_NONE);
 }
@@ -217,7 +231,7 @@ void CairoDevice::StretchDraw(const Rect& rect, const Graphic& graphic) {
   const double right = Clamp(rect.right), bottom = Clamp(rect.bottom);
   const double width = std::abs(right - left), height = std::abs(bottom - top);
   if (width == 0 || height == 0) return;
-  CairoSurface image = GraphicSurface(graphic);
+  CairoSurface image = SourceOf(graphic);
   if (cairo_surface_status(image.get()) != CAIRO_STATUS_SUCCESS) return;
   int32_t imageWidth = graphic.width, imageHeight = graphic.height;
   if (width * height < double(graphic.width) * graphic.height && width <= graphic.width &&
@@ -241,7 +255,7 @@ void CairoDevice::StretchDraw(const Rect& rect, const Graphic& graphic) {
 
 void CairoDevice::Draw(Point topLeft, const Graphic& graphic) {
   if (graphic.Empty()) return;
-  const CairoSurface image = GraphicSurface(graphic);
+  const CairoSurface image = SourceOf(graphic);
   if (cairo_surface_status(image.get()) != CAIRO_STATUS_SUCCESS) return;
   cairo_t* cr = cr_.get();
   const SavedState saved(cr);

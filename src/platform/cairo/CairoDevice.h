@@ -25,6 +25,8 @@ class CairoDevice final : public CanvasDevice {
   void Draw(Point topLeft, const Graphic& graphic) override;
 
  private:
+  // The graphic as a cairo source for this target.
+  CairoSurface SourceOf(const Graphic& graphic) const;
   // A one-pixel slanted line as whole pixels, so raster and PDF light the same ones.
   void PixelLine(Point from, Point to, Color color);
   // Fills the device pixels left..right-1, top..bottom-1.

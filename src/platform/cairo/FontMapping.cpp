@@ -71,14 +71,26 @@ constexpr const char kFontMapping[] = R"(<?xml version="1.0"?>
 
 }  // namespace
 
+namespace {
+
+std::mutex mappingMutex;
+bool mappingLoaded = false;
+
+}  // namespace
+
 void LoadFontMapping() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    FcConfig* config = FcConfigGetCurrent();
-    if (!config || !FcConfigParseAndLoadFromMemory(
-                       config, reinterpret_cast<const FcChar8*>(kFontMapping), FcTrue))
-      throw Error("The font mapping could not be loaded into fontconfig");
-  });
+  const std::lock_guard lock(mappingMutex);
+  if (mappingLoaded) return;
+  FcConfig* config = FcConfigGetCurrent();
+  if (!config || !FcConfigParseAndLoadFromMemory(
+                     config, reinterpret_cast<const FcChar8*>(kFontMapping), FcTrue))
+    throw Error("The font mapping could not be loaded into fontconfig");
+  mappingLoaded = true;
+}
+
+void ForgetFontMapping() {
+  const std::lock_guard lock(mappingMutex);
+  mappingLoaded = false;
 }
 
 }  // namespace tavo

@@ -4,7 +4,9 @@
 namespace tavo {
 
 // Adds the rules to the process's current fontconfig configuration (the system's files are not
-// touched). Only the first call does anything.
+// touched). Only the first call does anything, until ForgetFontMapping.
 void LoadFontMapping();
+// For a fontconfig that was shut down (FcFini): the next LoadFontMapping loads the rules again.
+void ForgetFontMapping();
 
 }  // namespace tavo

@@ -1,7 +1,9 @@
 #include "platform/cairo/TextEngine.h"
 
 #include <cairo-ft.h>
+#include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
+#include <pango/pangofc-fontmap.h>
 
 #include <algorithm>
 #include <cmath>
@@ -62,6 +64,15 @@ class Engine {
     pango_attr_list_insert(attributes_.get(),
                            pango_attr_font_features_new("kern 0, liga 0, clig 0, calt 0"));
   }
+
+  ~Engine() {
+    faces_.clear();
+    context_.reset();
+    // Fonts and fontsets the map still caches go with it.
+    pango_fc_font_map_shutdown(PANGO_FC_FONT_MAP(fontMap_.get()));
+  }
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
 
   std::mutex& Mutex() { return mutex_; }
 
@@ -133,12 +144,25 @@ class Engine {
   std::map<std::pair<std::string, int32_t>, std::unique_ptr<Face>> faces_;
 };
 
-Engine& TheEngine() {
-  static Engine engine;
+std::unique_ptr<Engine>& EngineSlot() {
+  static std::unique_ptr<Engine> engine;
   return engine;
 }
 
+Engine& TheEngine() {
+  std::unique_ptr<Engine>& engine = EngineSlot();
+  if (!engine) engine = std::make_unique<Engine>();
+  return *engine;
+}
+
 }  // namespace
+
+void ReleaseTextEngine() {
+  EngineSlot().reset();
+  cairo_debug_reset_static_data();
+  ForgetFontMapping();
+  FcFini();
+}
 
 FontMetrics TextMetrics(const Font& font) {
   Engine& engine = TheEngine();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <pango/pangocairo.h>
+#include <pango/pangofc-fontmap.h>
 
 #include <chrono>
 
@@ -24,7 +25,7 @@ uint32_t PixelAt(RasterCanvas& raster, int x, int y) { return raster.Pixel(x, y)
 // The family fontconfig gives Pango for a name, after the project's mapping.
 std::string ResolvedFamily(const char* utf8Name) {
   LoadFontMapping();
-  PangoFontMap* map = pango_cairo_font_map_get_default();
+  PangoFontMap* map = pango_cairo_font_map_new();
   PangoContext* context = pango_font_map_create_context(map);
   PangoFontDescription* description = pango_font_description_new();
   pango_font_description_set_family(description, utf8Name);
@@ -36,6 +37,8 @@ std::string ResolvedFamily(const char* utf8Name) {
   g_object_unref(font);
   pango_font_description_free(description);
   g_object_unref(context);
+  pango_fc_font_map_shutdown(PANGO_FC_FONT_MAP(map));
+  g_object_unref(map);
   return family;
 }
 

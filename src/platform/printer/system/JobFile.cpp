@@ -1,5 +1,6 @@
 #include "platform/printer/system/JobFile.h"
 
+#include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 
@@ -35,6 +36,9 @@ void JobFile::Replace(const std::string& target, const std::string& failure) {
   const mode_t mask = umask(0);
   umask(mask);
   chmod(path_.c_str(), 0666 & ~mask);
+  // On disk before it takes the target's name, so a crash never leaves a truncated document.
+  const FileDescriptor fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.Valid() || fsync(fd.Get()) != 0) throw Error(failure + ": " + Reason(errno));
   if (std::rename(path_.c_str(), target.c_str()) != 0) throw Error(failure + ": " + Reason(errno));
   kept_ = true;
 }
