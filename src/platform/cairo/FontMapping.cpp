@@ -88,9 +88,4 @@ void LoadFontMapping() {
   mappingLoaded = true;
 }
 
-void ForgetFontMapping() {
-  const std::lock_guard lock(mappingMutex);
-  mappingLoaded = false;
-}
-
 }  // namespace tavo

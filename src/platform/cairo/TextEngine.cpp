@@ -1,7 +1,6 @@
 #include "platform/cairo/TextEngine.h"
 
 #include <cairo-ft.h>
-#include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
 #include <pango/pangofc-fontmap.h>
 
@@ -160,8 +159,6 @@ Engine& TheEngine() {
 void ReleaseTextEngine() {
   EngineSlot().reset();
   cairo_debug_reset_static_data();
-  ForgetFontMapping();
-  FcFini();
 }
 
 FontMetrics TextMetrics(const Font& font) {

@@ -24,9 +24,9 @@ int32_t MeasureText(const Font& font, std::string_view ansiRun);
 // the user space of `cr`, which counts device pixels.
 void DrawText(cairo_t* cr, const Font& font, double x, double baseline, std::string_view ansiRun);
 
-// Frees the font map, fonts and caches of the text engine, cairo's and fontconfig's, for a
-// process that draws no more text (a leak checker then sees every font allocation returned).
-// Text drawn afterwards starts them anew; nothing else may use fontconfig or cairo fonts then.
+// Frees the font map, fonts and caches of the text engine and cairo's, for a process that draws
+// no more text (a leak checker then sees the font allocations returned). Text drawn afterwards
+// starts them anew; no cairo object may be alive. Fontconfig's own configuration stays.
 void ReleaseTextEngine();
 
 }  // namespace tavo
