@@ -14,8 +14,7 @@
 #include "platform/codepage/CodePage.h"
 #include "platform/core/Error.h"
 #include "platform/printer/Printer.h"
-#include "platform/qt/QtApplication.h"
-#include "platform/qt/SystemPrinter.h"
+#include "platform/printer/system/SystemPrinter.h"
 #include "printing/unitCommonPrinting.h"
 #include "support/TestPrinter.h"
 
@@ -46,7 +45,6 @@ void Print(const std::string& rule, const std::string& data) {
 }
 
 void BM_InvoiceOnPdfPrinter(benchmark::State& state) {
-  tavo::EnsureQtApplication();
   tavo::InstallSystemPrinter();
   const std::string path = (std::filesystem::temp_directory_path() /
                             ("tavo-barcode-bench-" + std::to_string(::getpid()) + ".pdf"))

@@ -5,13 +5,12 @@
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
-#include <QImage>
 #include <filesystem>
 #include <string>
 
+#include "platform/cairo/RasterCanvas.h"
 #include "platform/codepage/CodePage.h"
-#include "platform/qt/RasterCanvas.h"
-#include "platform/qt/SystemPrinter.h"
+#include "platform/printer/system/SystemPrinter.h"
 #include "support/RecordingDevice.h"
 
 namespace tavo {
@@ -61,7 +60,7 @@ void BM_PageOnRaster96(benchmark::State& state) {
   for (auto _ : state) {
     RasterCanvas raster(794, 1123, 96);
     DrawPage(raster.GetCanvas());
-    benchmark::DoNotOptimize(raster.Image().constBits());
+    benchmark::DoNotOptimize(raster.Surface());
   }
   ReportPeakMemory(state);
 }

@@ -4,6 +4,7 @@
 //   e2e_bench sample   --target pdf|raster --runs N --rule R --data D --background B --out DIR
 //   e2e_bench serve    --rule R --dir DIR        (prints DIR/data-N.xml to DIR/tavo-N.pdf for
 //                                                 each index N read from standard input)
+//   e2e_bench floor    --runs N --rule R --data D --out DIR   (the sample's page in bare cairo)
 //   e2e_bench growth   --series rows|elements --target pdf|raster --sizes 10,100,...
 //                      --rule R --background B --stamp STAMP.b64 --out DIR
 #include <algorithm>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "EndToEnd.h"
+#include "FloorPage.h"
 #include "GrowthDocuments.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/core/Error.h"
@@ -112,6 +114,34 @@ void RunSample(const Options& options) {
         {"cpu_s", Number(cpuSeconds)},
         {"median_cpu_ms", Number(Median(cpuTimes) * 1e3)},
         {"pages_per_cpu_s", Number(runs / cpuSeconds)},
+        {"peak_rss_kb", std::to_string(PeakRssKb())}});
+}
+
+// The floor of the PDF printer: the sample's page, recorded once, drawn N times with bare cairo
+// and Pango into a PDF file each time, in the same way the sample's runs are timed.
+void RunFloor(const Options& options) {
+  const int runs = std::stoi(Need(options, "runs"));
+  const std::u16string rule = ReadTextFile(Need(options, "rule"));
+  const std::u16string data = ReadTextFile(Need(options, "data"));
+  const std::string pdf = Absolute(Need(options, "out")) + "/floor.pdf";
+  const FloorPage page(data, rule);
+  std::vector<double> times;
+  std::vector<double> cpuTimes;
+  Stopwatch total;
+  for (int i = 0; i < runs; ++i) {
+    Stopwatch one;
+    page.Write(pdf);
+    times.push_back(one.Seconds());
+    cpuTimes.push_back(one.CpuSeconds());
+  }
+  const double seconds = total.Seconds();
+  Emit({{"bench", Quoted("floor")},
+        {"runs", std::to_string(runs)},
+        {"texts", std::to_string(page.Texts())},
+        {"total_s", Number(seconds)},
+        {"median_ms", Number(Median(times) * 1e3)},
+        {"median_cpu_ms", Number(Median(cpuTimes) * 1e3)},
+        {"pdf_kb", Number(static_cast<double>(fs::file_size(pdf)) / 1024)},
         {"peak_rss_kb", std::to_string(PeakRssKb())}});
 }
 
@@ -224,13 +254,15 @@ int main(int argc, char** argv) {
   // The host's locale decides the ANSI code page, as for any host of the control.
   std::setlocale(LC_ALL, "");
   try {
-    if (argc < 2) throw Error("usage: e2e_bench sample|serve|growth --option value ...");
+    if (argc < 2) throw Error("usage: e2e_bench sample|floor|serve|growth --option value ...");
     const std::string command = argv[1];
     const Options options = ParseOptions(argc, argv);
     if (command == "sample") {
       RunSample(options);
     } else if (command == "serve") {
       RunServe(options);
+    } else if (command == "floor") {
+      RunFloor(options);
     } else if (command == "growth") {
       RunGrowth(options);
     } else {

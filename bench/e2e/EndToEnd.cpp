@@ -12,8 +12,7 @@
 #include "platform/codepage/CodePage.h"
 #include "platform/core/Error.h"
 #include "platform/printer/Printer.h"
-#include "platform/qt/QtApplication.h"
-#include "platform/qt/SystemPrinter.h"
+#include "platform/printer/system/SystemPrinter.h"
 #include "preview/PreviewPage.h"
 #include "printing/unitCommonPrinting.h"
 
@@ -33,10 +32,7 @@ void WriteTextFile(const std::string& path, const std::string& utf8) {
   if (!out) throw Error("cannot write " + path);
 }
 
-void PrepareDevices() {
-  EnsureQtApplication();
-  InstallSystemPrinter();
-}
+void PrepareDevices() { InstallSystemPrinter(); }
 
 void SelectPdfOutput(const std::string& absolutePath) {
   if (!CurrentPrinter().Select(kPdfPrinterPrefix + absolutePath)) {

@@ -13,7 +13,7 @@ namespace tavo::bench {
 std::u16string ReadTextFile(const std::string& path);
 void WriteTextFile(const std::string& path, const std::string& utf8);
 
-// Creates the Qt application and installs the system printer, as the control's first print does.
+// Installs the system printer, as the control's first print does (printing starts no Qt).
 void PrepareDevices();
 // Selects the virtual PDF printer writing to `absolutePath`; fails with tavo::Error.
 void SelectPdfOutput(const std::string& absolutePath);

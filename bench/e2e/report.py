@@ -11,7 +11,14 @@ import os
 import platform
 import subprocess
 
-GOAL_TIME_RATIO = 20.0
+GOAL_WALL_RATIO = 20.0
+GOAL_CPU_RATIO = 25.0
+GOAL_FLOOR_RATIO = 1.5
+GOAL_PRINT_MIB = 30
+# The figures of the Qt devices (QPdfWriter, QImage) that the cairo devices replaced, from the
+# run of 2026-12-08 19:24 on an Intel Xeon.
+BEFORE = {"pdf_cpu_ms": 18.0, "raster_ms": 4.52, "print_mib": 38, "cpu_ratio": 9.0,
+          "wall_ratio": 8.4}
 
 
 def command_output(*args):
@@ -65,7 +72,11 @@ def machine(build_dir, load_start):
         ("System", f"{os_name}, Linux {platform.release()}"),
         ("Compiler", compiler),
         ("Build", f"CMake {cache.get('CMAKE_BUILD_TYPE', '?')} ({flags}), tree `{build_dir}`"),
-        ("Qt", command_output("dpkg-query", "-W", "-f=${Version}", "libqt6gui6") or "unknown"),
+        ("cairo / Pango", " / ".join(
+            command_output("dpkg-query", "-W", "-f=${Version}", package) or "unknown"
+            for package in ("libcairo2", "libpango-1.0-0"))),
+        ("Qt (the windows only)",
+         command_output("dpkg-query", "-W", "-f=${Version}", "libqt6gui6") or "unknown"),
         ("Chromium", first_line(command_output("/usr/bin/chromium", "--version"))
          if os.path.exists("/usr/bin/chromium") else "not installed"),
         ("Node.js / playwright-core", f"{command_output('node', '--version') or 'none'} / {playwright}"),
@@ -118,7 +129,7 @@ def mib(kb):
     return f"{kb / 1024:,.0f} MiB"
 
 
-def section_sample(records):
+def section_sample(records, floor):
     out = ["## 1. The sample invoice end to end, one process", "",
            "The sample invoice (`examples/invoice`: rule.xml, data.xml with 8 rows, form.png) "
            "1,000 times in one process, each run as a host's call does it:", "",
@@ -129,9 +140,15 @@ def section_sample(records):
            "- **Preview raster**: `DrawPreviewPage` (the preview dialog's drawing): the form.png "
            "background loaded, then the page drawn over it on a 96 dpi raster. No PNG is encoded.",
            "",
-           "Timed: the 1,000 calls, wall clock and process CPU time; the Qt application and the "
-           "printer installation before the first call are not (shown as start-up). Peak memory "
-           "is the process's `ru_maxrss` at the end.", "",
+           "- **Floor**: the same page without our engine: the sample printed once onto a "
+           "recording device at 600 dpi, then its texts (same fonts, sizes, places, clips), "
+           "lines, rectangles and stamp picture drawn 1,000 times by bare cairo and Pango "
+           "(`bench/e2e/FloorPage.cpp`: a cairo PDF surface per page, one `PangoLayout` per "
+           "text, no caches of its own), written to a file each time.",
+           "",
+           "Timed: the 1,000 calls, wall clock and process CPU time; the printer installation "
+           "before the first call is not (shown as start-up). Peak memory is the process's "
+           "`ru_maxrss` at the end; the PDF process is a print-only host: it starts no Qt.", "",
            "| path | runs | pages/s (wall) | median ms (wall) | pages/s (CPU) | median ms (CPU) "
            "| first call ms | start-up ms | peak RSS |",
            "|---|---:|---:|---:|---:|---:|---:|---:|---:|"]
@@ -142,6 +159,33 @@ def section_sample(records):
             f"| {ms(record['median_ms'])} | {record['pages_per_cpu_s']:.1f} "
             f"| {ms(record['median_cpu_ms'])} | {ms(record['first_ms'])} "
             f"| {ms(record['startup_s'] * 1e3)} | {mib(record['peak_rss_kb'])} |")
+    if floor:
+        out.append(
+            f"| floor: bare cairo + Pango PDF | {floor['runs']:,} "
+            f"| {1e3 / floor['median_ms']:.1f} | {ms(floor['median_ms'])} "
+            f"| {1e3 / floor['median_cpu_ms']:.1f} | {ms(floor['median_cpu_ms'])} | | "
+            f"| {mib(floor['peak_rss_kb'])} |")
+    pdf = next((r for r in records if r["target"] == "pdf"), None)
+    raster = next((r for r in records if r["target"] == "raster"), None)
+    out += ["", "Goals:", ""]
+    if pdf and floor:
+        ratio = pdf["median_cpu_ms"] / floor["median_cpu_ms"]
+        wall = pdf["median_ms"] / floor["median_ms"]
+        out.append(f"- The PDF printer within {GOAL_FLOOR_RATIO}× of the floor ({floor['texts']} "
+                   f"texts): {ratio:.2f}× in CPU time, {wall:.2f}× in wall time (medians): "
+                   + ("**met**." if max(ratio, wall) <= GOAL_FLOOR_RATIO else "**not met**."))
+    if raster:
+        out.append(f"- The preview raster no slower than the Qt raster's {BEFORE['raster_ms']} ms: "
+                   f"{ms(raster['median_ms'])} ms wall, {ms(raster['median_cpu_ms'])} ms CPU: "
+                   + ("**met**." if raster["median_cpu_ms"] <= BEFORE["raster_ms"] else
+                      "**not met**."))
+    if pdf:
+        peak = pdf["peak_rss_kb"] / 1024
+        out.append(f"- Peak memory of the print-only process at most {GOAL_PRINT_MIB} MiB (Qt "
+                   f"devices: {BEFORE['print_mib']} MiB): {peak:.1f} MiB: "
+                   + ("**met**." if peak <= GOAL_PRINT_MIB else "**not met**.")
+                   + f" The PDF printer's CPU time per invoice was {BEFORE['pdf_cpu_ms']} ms "
+                   f"with Qt's QPdfWriter; now {ms(pdf['median_cpu_ms'])} ms.")
     return out
 
 
@@ -152,7 +196,7 @@ def section_peer(record, error):
                 ""]
         return out
     tavo, chrome = record["tavo"], record["chromium"]
-    goal_met = record["wall_ratio"] >= GOAL_TIME_RATIO and record["cpu_ratio"] >= GOAL_TIME_RATIO
+    goal_met = record["wall_ratio"] >= GOAL_WALL_RATIO and record["cpu_ratio"] >= GOAL_CPU_RATIO
     out += [
         f"{record['invoices']} invoices for the sample rule, generated from seed "
         f"{record['seed']} (`bench/peer/invoices.js`: buyer and seller names, numbers, dates, "
@@ -213,10 +257,16 @@ def section_peer(record, error):
         out.append(f"| {number} | {ms(round_['tavo_wall_ms'])} | {ms(round_['chromium_wall_ms'])} "
                    f"| {round_['wall_ratio']:.1f}× | {ms(round_['tavo_cpu_ms'])} "
                    f"| {ms(round_['chromium_cpu_ms'])} | {round_['cpu_ratio']:.1f}× |")
-    out += ["", f"Goal: our engine at least {GOAL_TIME_RATIO:.0f} times faster per invoice. "
-            + ("**Met** in wall and CPU time." if goal_met else
-               f"**Not met**: {record['wall_ratio']:.1f}× in wall time and "
-               f"{record['cpu_ratio']:.1f}× in CPU time."), ""]
+    out += ["", f"Goal: per invoice at least {GOAL_CPU_RATIO:.0f} times less CPU time and "
+            f"{GOAL_WALL_RATIO:.0f} times less wall time than Chromium: "
+            f"{record['cpu_ratio']:.1f}× in CPU time "
+            + ("(met)" if record["cpu_ratio"] >= GOAL_CPU_RATIO else "(**not met**)")
+            + f", {record['wall_ratio']:.1f}× in wall time "
+            + ("(met)" if record["wall_ratio"] >= GOAL_WALL_RATIO else "(**not met**)")
+            + f". With the Qt devices: {BEFORE['cpu_ratio']}× and {BEFORE['wall_ratio']}×. "
+            "Chromium's cost depends on the processor (its CJK PDFs cost about 5 times more on "
+            "an AMD EPYC than on an Intel Xeon, ours did not), so the ratio holds for the "
+            "processor named above.", ""]
     return out
 
 
@@ -287,6 +337,7 @@ def main():
             if line.startswith("{"):
                 records.append(json.loads(line))
     samples = [r for r in records if r.get("bench") == "sample"]
+    floor = next((r for r in records if r.get("bench") == "floor"), None)
     peers = [r for r in records if r.get("bench") == "peer"]
     growth = [r for r in records if r.get("bench") == "growth"]
     peer_error = next((r["error"] for r in peers if "error" in r), None)
@@ -301,15 +352,16 @@ def main():
     out += ["",
             "On a machine shared with other work the wall-clock times vary with the load; the "
             "CPU times, which do not count the time other processes held the cores, are the "
-            "steadier figures. Both are given.", "",
+            "steadier figures. Both are given. Ratios are taken between figures of the same run.",
+            "",
             "## How to rerun", "",
             "From a clean clone on Debian 12, as root or through sudo: `scripts/bench` "
             "(optionally `scripts/bench BUILD_DIR`, default `build-bench`). It installs the "
             "project's packages (`scripts/setup`), Debian's `chromium` (and `nodejs` and `npm` "
             "when missing), runs `npm ci` in `bench/peer` (playwright-core pinned in "
-            "package.json and package-lock.json), builds `e2e_bench` in Release, runs the three "
+            "package.json and package-lock.json), builds `e2e_bench` in Release, runs the "
             "benchmarks below and writes this file. It is not run by CI.", ""]
-    out += section_sample(samples)
+    out += section_sample(samples, floor)
     out += [""]
     out += section_peer(peer, None if peer else (peer_error or "no result was recorded"))
     out += section_growth(growth)

@@ -6,7 +6,7 @@
 #include "platform/codepage/CodePage.h"
 #include "platform/core/JsonText.h"
 #include "platform/printer/PrintOutcome.h"
-#include "platform/qt/CupsJobState.h"
+#include "platform/printer/system/CupsJobState.h"
 
 namespace tavo {
 namespace {

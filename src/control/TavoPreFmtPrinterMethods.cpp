@@ -8,8 +8,7 @@
 #include "platform/codepage/CodePage.h"
 #include "platform/http/HttpDownload.h"
 #include "platform/printer/Printer.h"
-#include "platform/qt/QtApplication.h"
-#include "platform/qt/SystemPrinter.h"
+#include "platform/printer/system/SystemPrinter.h"
 #include "preview/ShowPreview.h"
 #include "printing/unitCommonPrinting.h"
 
@@ -57,7 +56,6 @@ HRESULT TTavoPreFmtPrinter::downloadImg(BSTR sourceImg, BSTR desImg) {
 // for goes when the call ends, on the host's thread.
 HRESULT TTavoPreFmtPrinter::fprintStart(BSTR title) {
   return Guarded([&] {
-    const QtApplicationScope drawing(QtUse::Drawing);
     Printer& printer = ThePrinter();
     try {
       printer.SetTitle(Ansi(title));
@@ -72,14 +70,12 @@ HRESULT TTavoPreFmtPrinter::fprintStart(BSTR title) {
 
 HRESULT TTavoPreFmtPrinter::fprintEnd(BSTR) {
   return Guarded([&] {
-    const QtApplicationScope drawing(QtUse::Drawing);
     ThePrinter().EndDoc();
   });
 }
 
 HRESULT TTavoPreFmtPrinter::PrintXmlData(BSTR XmlData, BSTR XmlRule) {
   return Guarded([&] {
-    const QtApplicationScope drawing(QtUse::Drawing);
     ThePrinter();
     PrintOnCurrentPrinter(Ansi(XmlRule), Ansi(XmlData));
   });

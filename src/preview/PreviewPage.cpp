@@ -4,16 +4,18 @@
 #include <QFile>
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 
+#include "platform/cairo/RasterCanvas.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/core/Error.h"
 #include "platform/picture/Picture.h"
 #include "platform/picture/PictureFile.h"
-#include "platform/qt/RasterCanvas.h"
 #include "preview/ImageControl.h"
 #include "printing/unitCommonPrinting.h"
 #include "printing/unitFormUtils.h"
@@ -36,12 +38,16 @@ Picture LoadBackground(std::u16string_view imagePath) {
   return picture;
 }
 
+// The picture's graphic as a QImage over its own pixels: the image keeps a share of the graphic.
 QImage ToQImage(const Picture& picture) {
   const Graphic* graphic = picture.GetGraphic();
   if (!graphic || graphic->Empty()) return {};
-  return QImage(reinterpret_cast<const uchar*>(graphic->pixels.data()), graphic->width,
-                graphic->height, static_cast<qsizetype>(graphic->width) * 4, QImage::Format_ARGB32)
-      .copy();
+  auto share = std::make_unique<Picture>();
+  share->Assign(picture);
+  return QImage(
+      reinterpret_cast<const uchar*>(graphic->pixels.data()), graphic->width, graphic->height,
+      static_cast<qsizetype>(graphic->width) * 4, QImage::Format_ARGB32,
+      [](void* info) { delete static_cast<Picture*>(info); }, share.release());
 }
 
 // The page size on the preview device: the printer's device pixels when both are positive, else
@@ -68,6 +74,19 @@ void CheckPageSize(QSize size) {
   }
 }
 
+// The raster's pixels as a QImage over the same memory, which keeps the surface alive.
+QImage WrapRaster(RasterCanvas& raster) {
+  cairo_surface_t* surface = cairo_surface_reference(raster.Surface());
+  QImage image(
+      cairo_image_surface_get_data(surface), raster.Width(), raster.Height(),
+      cairo_image_surface_get_stride(surface), QImage::Format_ARGB32_Premultiplied,
+      [](void* info) { cairo_surface_destroy(static_cast<cairo_surface_t*>(info)); }, surface);
+  const int dotsPerMetre = static_cast<int>(std::lround(kPreviewDpi / 0.0254));
+  image.setDotsPerMeterX(dotsPerMetre);
+  image.setDotsPerMeterY(dotsPerMetre);
+  return image;
+}
+
 }  // namespace
 
 PreviewPage DrawPreviewPage(std::u16string_view xmlData, std::u16string_view xmlRule,
@@ -80,16 +99,16 @@ PreviewPage DrawPreviewPage(std::u16string_view xmlData, std::u16string_view xml
     result.background = ToQImage(background);
   }
 
-  // The data printer reads the rule against the preview image as it is now, then draws on a
-  // fresh image of the page's size.
-  RasterCanvas designed(kDesignedPreviewWidth, kDesignedPreviewHeight, kPreviewDpi);
+  // The data printer reads the rule against the preview device (only its resolution matters, so
+  // one pixel of raster will do), then draws on a fresh image of the page's size.
+  RasterCanvas designed(1, 1, kPreviewDpi);
   TTavoXmlDataPrinter printer(codepage::WideToAnsi(xmlRule), &designed.GetCanvas());
   const QSize size = PageSize(printer);
   CheckPageSize(size);
   RasterCanvas fresh(size.width(), size.height(), kPreviewDpi);
   fresh.GetCanvas().Draw(0, 0, background);
   printer.Print(codepage::WideToAnsi(xmlData), &fresh.GetCanvas());
-  result.page = fresh.Image();
+  result.page = WrapRaster(fresh);
   return result;
 }
 

@@ -3,8 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <fstream>
 #include <iterator>
+#include <regex>
 
 #include "control/ControlHost.h"
 #include "control/TavoPreFmtPrinterX_TLB.h"
@@ -102,8 +104,35 @@ TEST_F(PrintMethods, TheInvoiceSampleAppearsInItsPdf) {
   const std::string text = PdfText(pdf_);
   EXPECT_THAT(text, HasSubstr("12345678"));
   EXPECT_THAT(text, HasSubstr("上海远景办公用品有限公司"));
+  // Every value of the data reads back as written (the PDF's fonts map glyphs to their own
+  // characters), wrapped lines joined again.
+  std::string joined;
+  for (char ch : text)
+    if (ch != ' ' && ch != '\n' && ch != '\f') joined += ch;
+  const std::string data = codepage::WideToUtf8(ReadExample("data.xml"));
+  const std::regex value(R"(<([a-z]+)>([^<]+)</\1>)");
+  int values = 0;
+  for (auto it = std::sregex_iterator(data.begin(), data.end(), value);
+       it != std::sregex_iterator(); ++it, ++values) {
+    if ((*it)[1].str() == "ewm") continue;  // drawn as a QR code, not as text
+    std::string expected = (*it)[2].str();
+    std::erase(expected, ' ');
+    EXPECT_THAT(joined, HasSubstr(expected)) << "<" << (*it)[1].str() << ">";
+  }
+  EXPECT_GT(values, 50);
   // No job stays open after the call.
   ExpectNotPrinting(Call(u"fprintEnd", {u""}));
+}
+
+// Printing, PDF output and measuring text need no Qt: a host that only prints never gets a Qt
+// application (nor a platform plugin, which only an application loads).
+TEST_F(PrintMethods, PrintingStartsNoQtApplication) {
+  if (QCoreApplication::instance())
+    GTEST_SKIP() << "an earlier test in this process made a Qt application";
+  SelectPdf();
+  ASSERT_EQ(Call(u"PrintXmlData", {ReadExample("data.xml"), ReadExample("rule.xml")}).status, S_OK);
+  ASSERT_TRUE(fs::exists(pdf_));
+  EXPECT_EQ(QCoreApplication::instance(), nullptr);
 }
 
 TEST_F(PrintMethods, PrintingInsideAnOpenJobEndsThatJobAndPrintsNothingOfTheDocument) {

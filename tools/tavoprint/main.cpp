@@ -24,7 +24,6 @@
 #include "platform/com/ClassFactory.h"
 #include "platform/com/ErrorInfo.h"
 #include "platform/core/Error.h"
-#include "platform/qt/QtApplication.h"
 #include "preview/PreviewPage.h"
 
 namespace fs = std::filesystem;
@@ -180,10 +179,8 @@ int Preview(std::vector<std::string> args) {
   const std::u16string rule = ReadXmlFile(args[1]);
   const std::u16string background = args.size() == 3 ? codepage::Utf8ToWide(args[2]) : u"";
   if (png) {
-    // What the dialog's page area would hold, without a window. The interface has no method
-    // for this, so the page is drawn here by the same preview code the control uses, with a Qt
-    // application that goes before the process ends.
-    const QtApplicationScope drawing(QtUse::Drawing);
+    // What the dialog's page area would hold, without a window: the same preview code the
+    // control uses; its raster needs no Qt.
     WritePreviewPng(data, rule, background, *png);
     std::cout << "preview written to " << *png << "\n";
     return 0;

@@ -8,8 +8,8 @@
 #include <cstdlib>
 
 #include "platform/core/Error.h"
+#include "platform/cairo/FontMapping.h"
 #include "platform/qt/Display.h"
-#include "platform/qt/FontMapping.h"
 
 namespace tavo {
 namespace {

@@ -1,6 +1,6 @@
-// The Qt application that windows (and, for now, the Qt drawing devices) need. The control
-// keeps none between calls: a host that has its own keeps it untouched; otherwise each call
-// that needs Qt makes one on the calling thread and destroys it there before it returns.
+// The Qt application that windows need. The control keeps none between calls: a host that has
+// its own keeps it untouched; otherwise each call that needs Qt makes one on the calling thread
+// and destroys it there before it returns.
 #pragma once
 
 #include <memory>

@@ -6,10 +6,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/cairo/PdfProbe.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/core/Error.h"
-#include "platform/qt/PdfProbe.h"
-#include "platform/qt/SystemPrinter.h"
+#include "platform/printer/system/SystemPrinter.h"
 
 namespace tavo {
 namespace {
@@ -116,21 +116,22 @@ TEST_F(PdfPrinter, WritesOneA4PageWithTheTitleAndExactLines) {
   EXPECT_EQ(info["Pages"], "1");
   EXPECT_TRUE(Portrait(info["Page size"])) << info["Page size"];
 
-  const QImage line = test::RenderRegion(out_, 600, 590, 1195, 1220, 10);
-  ASSERT_EQ(line.size(), QSize(1220, 10));
-  EXPECT_TRUE(IsDark(line.pixel(10, 5)));     // x 600
-  EXPECT_TRUE(IsDark(line.pixel(1209, 5)));   // x 1799
-  EXPECT_FALSE(IsDark(line.pixel(1210, 5)));  // x 1800: the end point is excluded
-  EXPECT_FALSE(IsDark(line.pixel(9, 5)));
-  EXPECT_FALSE(IsDark(line.pixel(500, 4)));
-  EXPECT_FALSE(IsDark(line.pixel(500, 6)));
+  const test::Image line = test::RenderRegion(out_, 600, 590, 1195, 1220, 10);
+  ASSERT_EQ(line.Width(), 1220);
+  ASSERT_EQ(line.Height(), 10);
+  EXPECT_TRUE(IsDark(line.Pixel(10, 5)));     // x 600
+  EXPECT_TRUE(IsDark(line.Pixel(1209, 5)));   // x 1799
+  EXPECT_FALSE(IsDark(line.Pixel(1210, 5)));  // x 1800: the end point is excluded
+  EXPECT_FALSE(IsDark(line.Pixel(9, 5)));
+  EXPECT_FALSE(IsDark(line.Pixel(500, 4)));
+  EXPECT_FALSE(IsDark(line.Pixel(500, 6)));
 
-  const QImage box = test::RenderRegion(out_, 600, 2990, 3990, 120, 70);
-  EXPECT_TRUE(IsDark(box.pixel(10, 10)));    // 3000, 4000
-  EXPECT_TRUE(IsDark(box.pixel(109, 59)));   // 3099, 4049
-  EXPECT_FALSE(IsDark(box.pixel(110, 59)));  // right edge exclusive
-  EXPECT_FALSE(IsDark(box.pixel(109, 60)));  // bottom edge exclusive
-  EXPECT_FALSE(IsDark(box.pixel(50, 30)));   // clear interior
+  const test::Image box = test::RenderRegion(out_, 600, 2990, 3990, 120, 70);
+  EXPECT_TRUE(IsDark(box.Pixel(10, 10)));    // 3000, 4000
+  EXPECT_TRUE(IsDark(box.Pixel(109, 59)));   // 3099, 4049
+  EXPECT_FALSE(IsDark(box.Pixel(110, 59)));  // right edge exclusive
+  EXPECT_FALSE(IsDark(box.Pixel(109, 60)));  // bottom edge exclusive
+  EXPECT_FALSE(IsDark(box.Pixel(50, 30)));   // clear interior
 }
 
 TEST_F(PdfPrinter, TextGlyphsFallInsideTheirBoxes) {
@@ -151,11 +152,11 @@ TEST_F(PdfPrinter, TextGlyphsFallInsideTheirBoxes) {
   EXPECT_NEAR(words[0].xMax, (1200 + 800) * toPoints, 1.0);
   EXPECT_LE(words[0].yMax, (2400 + 100) * toPoints + 1.0);
   // The ink itself stays within the measured 800 x 100 pixels.
-  const QImage page = test::RenderRegion(out_, 600, 1100, 2300, 1000, 300);
+  const test::Image page = test::RenderRegion(out_, 600, 1100, 2300, 1000, 300);
   int ink = 0;
-  for (int y = 0; y < page.height(); ++y)
-    for (int x = 0; x < page.width(); ++x) {
-      if (!IsDark(page.pixel(x, y))) continue;
+  for (int y = 0; y < page.Height(); ++y)
+    for (int x = 0; x < page.Width(); ++x) {
+      if (!IsDark(page.Pixel(x, y))) continue;
       ++ink;
       ASSERT_TRUE(x >= 100 && x < 900 && y >= 100 && y < 200) << "ink at " << x << "," << y;
     }

@@ -1,4 +1,4 @@
-#include "platform/qt/FontMapping.h"
+#include "platform/cairo/FontMapping.h"
 
 #include <fontconfig/fontconfig.h>
 
@@ -71,14 +71,21 @@ constexpr const char kFontMapping[] = R"(<?xml version="1.0"?>
 
 }  // namespace
 
+namespace {
+
+std::mutex mappingMutex;
+bool mappingLoaded = false;
+
+}  // namespace
+
 void LoadFontMapping() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    FcConfig* config = FcConfigGetCurrent();
-    if (!config || !FcConfigParseAndLoadFromMemory(
-                       config, reinterpret_cast<const FcChar8*>(kFontMapping), FcTrue))
-      throw Error("The font mapping could not be loaded into fontconfig");
-  });
+  const std::lock_guard lock(mappingMutex);
+  if (mappingLoaded) return;
+  FcConfig* config = FcConfigGetCurrent();
+  if (!config || !FcConfigParseAndLoadFromMemory(
+                     config, reinterpret_cast<const FcChar8*>(kFontMapping), FcTrue))
+    throw Error("The font mapping could not be loaded into fontconfig");
+  mappingLoaded = true;
 }
 
 }  // namespace tavo

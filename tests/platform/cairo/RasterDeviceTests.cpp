@@ -2,30 +2,53 @@
 // fonts that Windows names map to.
 #include <gtest/gtest.h>
 
-#include <QFontInfo>
-#include <QImage>
+#include <pango/pangocairo.h>
+#include <pango/pangofc-fontmap.h>
+
 #include <chrono>
 
+#include "platform/cairo/FontMapping.h"
+#include "platform/cairo/PdfProbe.h"
+#include "platform/cairo/RasterCanvas.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/core/Error.h"
-#include "platform/qt/PdfProbe.h"
-#include "platform/qt/RasterCanvas.h"
 
 namespace tavo {
 namespace {
 
-constexpr QRgb kWhite = 0xFFFFFFFF;
-constexpr QRgb kBlack = 0xFF000000;
-constexpr QRgb kRed = 0xFFFF0000;
+constexpr uint32_t kWhite = 0xFFFFFFFF;
+constexpr uint32_t kBlack = 0xFF000000;
+constexpr uint32_t kRed = 0xFFFF0000;
 
-QRgb PixelAt(RasterCanvas& raster, int x, int y) { return raster.Image().pixel(x, y); }
+uint32_t PixelAt(RasterCanvas& raster, int x, int y) { return raster.Pixel(x, y); }
 
-TEST(RasterCanvas, ReportsTheScreenResolutionOfTheOffscreenPlatform) {
+// The family fontconfig gives Pango for a name, after the project's mapping.
+std::string ResolvedFamily(const char* utf8Name) {
+  LoadFontMapping();
+  PangoFontMap* map = pango_cairo_font_map_new();
+  PangoContext* context = pango_font_map_create_context(map);
+  PangoFontDescription* description = pango_font_description_new();
+  pango_font_description_set_family(description, utf8Name);
+  pango_font_description_set_absolute_size(description, 16 * PANGO_SCALE);
+  PangoFont* font = pango_font_map_load_font(map, context, description);
+  PangoFontDescription* found = pango_font_describe(font);
+  std::string family = pango_font_description_get_family(found);
+  pango_font_description_free(found);
+  g_object_unref(font);
+  pango_font_description_free(description);
+  g_object_unref(context);
+  pango_fc_font_map_shutdown(PANGO_FC_FONT_MAP(map));
+  g_object_unref(map);
+  return family;
+}
+
+TEST(RasterCanvas, ReportsTheScreenResolution) {
   RasterCanvas raster(50, 40);
   EXPECT_EQ(raster.GetCanvas().GetDeviceCaps(LOGPIXELSX), 96);
   EXPECT_EQ(raster.GetCanvas().GetDeviceCaps(LOGPIXELSY), 96);
   EXPECT_EQ(raster.GetCanvas().GetDeviceCaps(PHYSICALOFFSETX), 0);
-  EXPECT_EQ(raster.Image().size(), QSize(50, 40));
+  EXPECT_EQ(raster.Width(), 50);
+  EXPECT_EQ(raster.Height(), 40);
   EXPECT_EQ(PixelAt(raster, 0, 0), kWhite);
 }
 
@@ -51,11 +74,10 @@ TEST_P(RasterLine, LightsExactlyItsPixels) {
   canvas.SetPenWidth(c.width);
   canvas.MoveTo(c.from.x, c.from.y);
   canvas.LineTo(c.to.x, c.to.y);
-  const QImage& image = raster.Image();
   for (int y = 0; y < 60; ++y)
     for (int x = 0; x < 60; ++x) {
       const bool inside = x >= c.firstX && x <= c.lastX && y >= c.firstY && y <= c.lastY;
-      ASSERT_EQ(image.pixel(x, y), inside ? kBlack : kWhite) << c.name << " at " << x << "," << y;
+      ASSERT_EQ(raster.Pixel(x, y), inside ? kBlack : kWhite) << c.name << " at " << x << "," << y;
     }
 }
 
@@ -92,13 +114,12 @@ TEST(RasterCanvas, RectangleHasExclusiveRightAndBottomEdges) {
   Canvas& canvas = raster.GetCanvas();
   canvas.SetBrushColor(0x0000FF);  // 00BBGGRR: red
   canvas.Rectangle(Rect{10, 10, 20, 15});
-  const QImage& image = raster.Image();
   for (int y = 8; y < 18; ++y)
     for (int x = 8; x < 23; ++x) {
       const bool outside = x < 10 || x > 19 || y < 10 || y > 14;
       const bool edge = x == 10 || x == 19 || y == 10 || y == 14;
-      const QRgb expected = outside ? kWhite : edge ? kBlack : kRed;
-      ASSERT_EQ(image.pixel(x, y), expected) << x << "," << y;
+      const uint32_t expected = outside ? kWhite : edge ? kBlack : kRed;
+      ASSERT_EQ(raster.Pixel(x, y), expected) << x << "," << y;
     }
 }
 
@@ -123,16 +144,16 @@ TEST(RasterCanvas, StretchDrawFillsTheRectangleAndDrawKeepsTheSize) {
   Canvas& canvas = raster.GetCanvas();
   canvas.StretchDraw(Rect{10, 10, 30, 20}, picture);
   canvas.Draw(2, 30, picture);
-  const QImage& image = raster.Image();
-  EXPECT_EQ(image.pixel(10, 10), kRed);
-  EXPECT_EQ(image.pixel(29, 19), 0xFF0000FFu);
-  EXPECT_EQ(image.pixel(9, 10), kWhite);
-  EXPECT_EQ(image.pixel(30, 19), kWhite);
-  EXPECT_EQ(image.pixel(10, 20), kWhite);
-  EXPECT_EQ(image.pixel(2, 30), kRed);
-  EXPECT_EQ(image.pixel(3, 30), 0xFF0000FFu);
-  EXPECT_EQ(image.pixel(4, 30), kWhite);
-  EXPECT_EQ(image.pixel(2, 31), kWhite);
+  const auto image = [&raster](int x, int y) { return raster.Pixel(x, y); };
+  EXPECT_EQ(image(10, 10), kRed);
+  EXPECT_EQ(image(29, 19), 0xFF0000FFu);
+  EXPECT_EQ(image(9, 10), kWhite);
+  EXPECT_EQ(image(30, 19), kWhite);
+  EXPECT_EQ(image(10, 20), kWhite);
+  EXPECT_EQ(image(2, 30), kRed);
+  EXPECT_EQ(image(3, 30), 0xFF0000FFu);
+  EXPECT_EQ(image(4, 30), kWhite);
+  EXPECT_EQ(image(2, 31), kWhite);
 }
 
 // A picture far larger than its box is drawn scaled into it, and nothing outside the box.
@@ -164,9 +185,7 @@ TEST_P(FontMapping, WindowsNamesMeasureAsTheirFreeFonts) {
   canvas.SetFontName(codepage::Utf8ToAnsi(c.windowsName));
   canvas.SetFontSize(12);
   EXPECT_EQ(canvas.GetFont().pixelHeight, 16);
-  QFont font(QString::fromUtf8(c.windowsName));
-  font.setPixelSize(16);
-  EXPECT_EQ(QFontInfo(font).family().toStdString(), c.family);
+  EXPECT_EQ(ResolvedFamily(c.windowsName), c.family);
   const Size extent = canvas.GetTextExtentPoint32A(codepage::Utf8ToAnsi("ABC发票"));
   if (c.width) {
     EXPECT_EQ(extent.cx, c.width);
@@ -232,11 +251,10 @@ TEST(RasterCanvas, TextIsDrawnWithinItsMeasuredBoxAndClipped) {
   canvas.DrawTextA(text, box, DT_LEFT);
   Rect clipped{20, 40, 48, 60};
   canvas.DrawTextA(text, clipped, DT_LEFT);
-  const QImage& image = raster.Image();
   int darkInFirst = 0, darkInSecond = 0;
   for (int y = 0; y < 60; ++y)
     for (int x = 0; x < 200; ++x) {
-      if (!test::IsDark(image.pixel(x, y))) continue;
+      if (!test::IsDark(raster.Pixel(x, y))) continue;
       const bool first = x >= 20 && x < 20 + 56 && y >= 10 && y < 26;
       const bool second = x >= 20 && x < 48 && y >= 40 && y < 56;
       ASSERT_TRUE(first || second) << "ink at " << x << "," << y;

@@ -1,4 +1,4 @@
-#include "platform/qt/CupsJobState.h"
+#include "platform/printer/system/CupsJobState.h"
 
 #include <cups/cups.h>
 

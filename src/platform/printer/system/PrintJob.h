@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/printer/Printer.h"
-#include "platform/qt/CupsSession.h"
+#include "platform/printer/system/CupsSession.h"
 
 namespace tavo {
 

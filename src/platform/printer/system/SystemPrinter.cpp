@@ -1,11 +1,11 @@
-#include "platform/qt/SystemPrinter.h"
+#include "platform/printer/system/SystemPrinter.h"
 
 #include <optional>
 
 #include "platform/codepage/CodePage.h"
 #include "platform/core/Error.h"
-#include "platform/qt/CupsSession.h"
-#include "platform/qt/PrintJob.h"
+#include "platform/printer/system/CupsSession.h"
+#include "platform/printer/system/PrintJob.h"
 
 namespace tavo {
 namespace {

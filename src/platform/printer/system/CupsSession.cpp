@@ -1,4 +1,4 @@
-#include "platform/qt/CupsSession.h"
+#include "platform/printer/system/CupsSession.h"
 
 #include <algorithm>
 #include <cmath>

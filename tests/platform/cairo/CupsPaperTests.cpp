@@ -2,7 +2,7 @@
 // pixels, turned with the page in landscape.
 #include <gtest/gtest.h>
 
-#include "platform/qt/CupsSession.h"
+#include "platform/printer/system/CupsSession.h"
 
 namespace tavo {
 namespace {

@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/cairo/PdfProbe.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/core/Error.h"
-#include "platform/qt/PdfProbe.h"
-#include "platform/qt/SystemPrinter.h"
+#include "platform/printer/system/SystemPrinter.h"
 #include "support/CupsScheduler.h"
 
 namespace tavo {
@@ -129,15 +129,16 @@ TEST_P(CupsJobTitle, JobNameIsTheTitleAndTheLineLandsInPlace) {
   EXPECT_NE(std::find(titles.begin(), titles.end(), title), titles.end())
       << "completed jobs: " << ::testing::PrintToString(titles);
   ASSERT_FALSE(pdf.empty());
-  const QImage region = test::RenderRegion(pdf, 300, 280, 590, 640, 20);
-  ASSERT_EQ(region.size(), QSize(640, 20));
-  EXPECT_TRUE(IsDark(region.pixel(320, 10)));   // 600, 600
-  EXPECT_TRUE(IsDark(region.pixel(23, 10)));    // 303
-  EXPECT_TRUE(IsDark(region.pixel(616, 10)));   // 896
-  EXPECT_FALSE(IsDark(region.pixel(15, 10)));   // 295
-  EXPECT_FALSE(IsDark(region.pixel(625, 10)));  // 905
-  EXPECT_FALSE(IsDark(region.pixel(320, 4)));
-  EXPECT_FALSE(IsDark(region.pixel(320, 16)));
+  const test::Image region = test::RenderRegion(pdf, 300, 280, 590, 640, 20);
+  ASSERT_EQ(region.Width(), 640);
+  ASSERT_EQ(region.Height(), 20);
+  EXPECT_TRUE(IsDark(region.Pixel(320, 10)));   // 600, 600
+  EXPECT_TRUE(IsDark(region.Pixel(23, 10)));    // 303
+  EXPECT_TRUE(IsDark(region.Pixel(616, 10)));   // 896
+  EXPECT_FALSE(IsDark(region.Pixel(15, 10)));   // 295
+  EXPECT_FALSE(IsDark(region.Pixel(625, 10)));  // 905
+  EXPECT_FALSE(IsDark(region.Pixel(320, 4)));
+  EXPECT_FALSE(IsDark(region.Pixel(320, 16)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Titles, CupsJobTitle,
@@ -155,19 +156,20 @@ TEST_F(CupsPrinter, LandscapePageIsTurnedOntoThePaper) {
     canvas.LineTo(900, 600);
   });
   ASSERT_FALSE(pdf.empty());
-  const QImage page = test::RenderRegion(pdf, 30, 0, 0, 400, 400);  // the page at 30 dpi
-  ASSERT_LT(page.width(), page.height());
-  int left = page.width(), right = -1, top = page.height(), bottom = -1;
-  for (int y = 0; y < page.height(); ++y)
-    for (int x = 0; x < page.width(); ++x)
-      if (IsDark(page.pixel(x, y))) {
+  // The page at 30 dpi, where the 3-pixel line is a tenth as wide and renders grey.
+  const test::Image page = test::RenderRegion(pdf, 30, 0, 0, 400, 400);
+  ASSERT_LT(page.Width(), page.Height());
+  int left = page.Width(), right = -1, top = page.Height(), bottom = -1;
+  for (int y = 0; y < page.Height(); ++y)
+    for (int x = 0; x < page.Width(); ++x)
+      if (test::IsInked(page.Pixel(x, y))) {
         left = std::min(left, x), right = std::max(right, x);
         top = std::min(top, y), bottom = std::max(bottom, y);
       }
   EXPECT_NEAR(left, 60, 1);
   EXPECT_NEAR(right, 60, 1);
-  EXPECT_NEAR(page.height() - bottom, 30, 2);
-  EXPECT_NEAR(page.height() - top, 90, 2);
+  EXPECT_NEAR(page.Height() - bottom, 30, 2);
+  EXPECT_NEAR(page.Height() - top, 90, 2);
 }
 
 // A scheduler that goes away while a page is drawn makes EndDoc fail, not hang, and the job's

@@ -1,0 +1,57 @@
+#include "platform/cairo/RasterCanvas.h"
+
+#include <string>
+
+#include "platform/cairo/CairoDevice.h"
+#include "platform/core/Error.h"
+
+namespace tavo {
+namespace {
+
+cairo_status_t AppendBytes(void* closure, const unsigned char* data, unsigned int length) {
+  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+  return CAIRO_STATUS_SUCCESS;
+}
+
+}  // namespace
+
+RasterCanvas::RasterCanvas(int32_t width, int32_t height, int32_t dpi)
+    : width_(width), height_(height) {
+  if (width <= 0 || height <= 0 || int64_t{width} * height > kMaxRasterPixels)
+    throw Error("A raster page of " + std::to_string(width) + " x " + std::to_string(height) +
+                " pixels cannot be drawn");
+  if (dpi <= 0) dpi = kScreenDpi;
+  surface_.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
+  if (cairo_surface_status(surface_.get()) != CAIRO_STATUS_SUCCESS)
+    throw Error("Out of memory for a raster page of " + std::to_string(width) + " x " +
+                std::to_string(height) + " pixels");
+  const CairoContext cr(cairo_create(surface_.get()));
+  cairo_set_source_rgb(cr.get(), 1, 1, 1);
+  cairo_paint(cr.get());
+  canvas_ =
+      std::make_unique<Canvas>(std::make_unique<CairoDevice>(cr.get(), DeviceCaps{dpi, dpi, 0, 0}));
+}
+
+RasterCanvas::~RasterCanvas() = default;
+
+cairo_surface_t* RasterCanvas::Surface() {
+  cairo_surface_flush(surface_.get());
+  return surface_.get();
+}
+
+uint32_t RasterCanvas::Pixel(int32_t x, int32_t y) {
+  if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
+  cairo_surface_t* surface = Surface();
+  const unsigned char* row = cairo_image_surface_get_data(surface) +
+                             static_cast<ptrdiff_t>(y) * cairo_image_surface_get_stride(surface);
+  return reinterpret_cast<const uint32_t*>(row)[x];
+}
+
+std::string RasterCanvas::PngBytes() {
+  std::string png;
+  if (cairo_surface_write_to_png_stream(Surface(), AppendBytes, &png) != CAIRO_STATUS_SUCCESS)
+    throw Error("The raster page could not be encoded as PNG");
+  return png;
+}
+
+}  // namespace tavo

@@ -1,0 +1,48 @@
+// The preview's drawing surface: a canvas over a white raster page, a cairo image surface of
+// 32-bit pixels 0xAARRGGBB in native byte order (the layout of QImage's ARGB32 formats).
+#pragma once
+
+#include <cairo.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/cairo/CairoHandles.h"
+#include "platform/canvas/Canvas.h"
+
+namespace tavo {
+
+// Raster pages above this many pixels are refused rather than allocated.
+constexpr int64_t kMaxRasterPixels = 100'000'000;
+// The screen resolution the preview is drawn at.
+constexpr int32_t kScreenDpi = 96;
+
+class RasterCanvas {
+ public:
+  // A white page of width x height pixels at `dpi` dots per inch. Fails with tavo::Error for a
+  // size that is not positive or is over kMaxRasterPixels.
+  RasterCanvas(int32_t width, int32_t height, int32_t dpi = kScreenDpi);
+  ~RasterCanvas();
+  RasterCanvas(const RasterCanvas&) = delete;
+  RasterCanvas& operator=(const RasterCanvas&) = delete;
+
+  Canvas& GetCanvas() { return *canvas_; }
+  int32_t Width() const { return width_; }
+  int32_t Height() const { return height_; }
+  // The page as drawn so far (drawing may go on afterwards): the surface, flushed. The caller
+  // may take a reference to keep the pixels alive beyond the canvas.
+  cairo_surface_t* Surface();
+  // One pixel as 0xAARRGGBB; the page is opaque, so alpha is 0xFF.
+  uint32_t Pixel(int32_t x, int32_t y);
+  // The page as a PNG file's bytes.
+  std::string PngBytes();
+
+ private:
+  int32_t width_;
+  int32_t height_;
+  CairoSurface surface_;
+  std::unique_ptr<Canvas> canvas_;
+};
+
+}  // namespace tavo

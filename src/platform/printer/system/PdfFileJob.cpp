@@ -1,0 +1,58 @@
+#include <utility>
+
+#include "platform/cairo/PdfPage.h"
+#include "platform/codepage/CodePage.h"
+#include "platform/core/Error.h"
+#include "platform/printer/system/JobFile.h"
+#include "platform/printer/system/PrintJob.h"
+
+namespace tavo {
+namespace {
+
+constexpr int32_t kPdfDpi = 600;
+
+PdfGeometry A4(Orientation orientation) {
+  PdfGeometry geometry;
+  geometry.caps = DeviceCaps{kPdfDpi, kPdfDpi, 0, 0};
+  if (orientation == Orientation::Landscape) std::swap(geometry.widthMm, geometry.heightMm);
+  return geometry;
+}
+
+// The file is written beside the target under a temporary name and renamed over it only when
+// the job finishes, so an aborted or failed job leaves no half file.
+class PdfFileJob final : public PrintJob {
+ public:
+  PdfFileJob(const std::string& ansiPath, const std::string& ansiTitle, Orientation orientation)
+      : failure_("Cannot write the PDF file \"" + ansiPath + "\""),
+        target_(codepage::AnsiToUtf8(ansiPath)),
+        file_(target_ + ".XXXXXX", "", failure_),
+        page_(file_.Path(), A4(orientation), ansiTitle) {}
+
+  Canvas& GetCanvas() override { return page_.GetCanvas(); }
+  DeviceCaps Caps() const override { return page_.Caps(); }
+
+  int Finish() override {
+    try {
+      page_.Finish();
+    } catch (const Error& e) {
+      throw Error(failure_ + ": " + e.what());
+    }
+    file_.Replace(target_, failure_);
+    return 0;
+  }
+
+ private:
+  std::string failure_;
+  std::string target_;  // file-system path
+  JobFile file_;
+  PdfPage page_;
+};
+
+}  // namespace
+
+std::unique_ptr<PrintJob> StartPdfFileJob(const std::string& ansiPath, const std::string& ansiTitle,
+                                          Orientation orientation) {
+  return std::make_unique<PdfFileJob>(ansiPath, ansiTitle, orientation);
+}
+
+}  // namespace tavo
