@@ -9,8 +9,14 @@ namespace tavo::bridge::rpc {
 std::variant<Request, Failure> ParseRequest(const QByteArray& frame) {
   QJsonParseError error{};
   const QJsonDocument document = QJsonDocument::fromJson(frame, &error);
-  if (error.error != QJsonParseError::NoError)
+  if (error.error != QJsonParseError::NoError) {
+    // A document holds an object or an array only; a lone JSON value is well-formed too.
+    QJsonParseError wrapped{};
+    QJsonDocument::fromJson("[" + frame + "]", &wrapped);
+    if (wrapped.error == QJsonParseError::NoError && !frame.trimmed().isEmpty())
+      return Failure{QJsonValue::Null, kInvalidRequest, "Invalid request: not an object"};
     return Failure{QJsonValue::Null, kParseError, "Parse error: " + error.errorString()};
+  }
   if (document.isArray())
     return Failure{QJsonValue::Null, kInvalidRequest, "Invalid request: batches are not supported"};
   if (!document.isObject())
