@@ -36,7 +36,7 @@ export function pdfInfo(file) {
 }
 
 /** Starts tavobridge; `stop()` ends it and removes its folder. */
-export async function startBridge({ allow = [], policy = '' } = {}) {
+export async function startBridge({ allow = [], policy = '', env: extraEnv = {} } = {}) {
   const work = fs.mkdtempSync(path.join(os.tmpdir(), 'tavobridge-'));
   const files = {
     registry: path.join(work, 'registry.reg'),
@@ -46,7 +46,7 @@ export async function startBridge({ allow = [], policy = '' } = {}) {
   fs.writeFileSync(files.policy, policy);
   const args = ['--port', '0', '--registry', files.registry, '--policy', files.policy,
     '--files', files.files, ...allow.flatMap((origin) => ['--allow', origin])];
-  const env = { ...process.env };
+  const env = { ...process.env, ...extraEnv };
   // No display: the bridge chooses offscreen itself, and unknown origins are refused.
   delete env.DISPLAY;
   delete env.WAYLAND_DISPLAY;
