@@ -1,10 +1,18 @@
 #include "Application.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
 namespace tavo::bridge {
 namespace {
+
+// The notice about a missing runtime directory is expected in services and says nothing about
+// the bridge; everything else Qt says goes to standard error.
+void FilterQtMessages(QtMsgType, const QMessageLogContext&, const QString& text) {
+  if (text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"))) return;
+  std::fprintf(stderr, "%s\n", qPrintable(text));
+}
 
 bool Set(const char* name) {
   const char* value = std::getenv(name);
@@ -19,6 +27,7 @@ std::unique_ptr<QApplication> MakeApplication(int& argc, char** argv) {
   static int count = 0;
   static char platform[] = "-platform";
   static char offscreen[] = "offscreen";
+  qInstallMessageHandler(FilterQtMessages);
   arguments.assign(argv, argv + argc);
   if (!Set("QT_QPA_PLATFORM") && !Set("DISPLAY") && !Set("WAYLAND_DISPLAY")) {
     arguments.push_back(platform);

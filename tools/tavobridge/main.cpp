@@ -150,7 +150,8 @@ int RunBridge(int argc, char** argv) {
   // The tests shorten the time a silent connection is kept, to see it closed.
   if (const char* timeout = std::getenv("TAVO_BRIDGE_PING_TIMEOUT_MS")) {
     config.limits.pingTimeoutMs = std::max(100, std::atoi(timeout));
-    config.limits.pingIntervalMs = std::min(config.limits.pingIntervalMs, config.limits.pingTimeoutMs / 2);
+    config.limits.pingIntervalMs =
+        std::min(config.limits.pingIntervalMs, config.limits.pingTimeoutMs / 2);
   }
 
   // Workers are reaped by the system; a write to one that has gone is an error, not a signal.
