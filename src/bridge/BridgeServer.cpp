@@ -99,6 +99,8 @@ bool BridgeServer::Listen(QString& error) {
 
 void BridgeServer::OnNewTcp(QTcpServer* server) {
   while (QTcpSocket* socket = server->nextPendingConnection()) {
+    // Answers are small and each is awaited: send them at once rather than coalesced.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] { OnHttpData(socket); });
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     QPointer<QTcpSocket> guard(socket);

@@ -43,6 +43,7 @@ function frame(opcode, payload) {
 export function rawWebSocket(port, { origin, host = `127.0.0.1:${port}`, answerPings = true } = {}) {
   return new Promise((resolve, reject) => {
     const socket = net.connect(port, '127.0.0.1');
+    socket.setNoDelay(true);
     const key = crypto.randomBytes(16).toString('base64');
     const headers = [`GET /automation HTTP/1.1`, `Host: ${host}`, 'Upgrade: websocket', 'Connection: Upgrade',
       `Sec-WebSocket-Key: ${key}`, 'Sec-WebSocket-Version: 13'];
