@@ -46,11 +46,13 @@ export async function startBridge({ allow = [], policy = '', env: extraEnv = {} 
   fs.writeFileSync(files.policy, policy);
   const args = ['--port', '0', '--registry', files.registry, '--policy', files.policy,
     '--files', files.files, ...allow.flatMap((origin) => ['--allow', origin])];
-  const env = { ...process.env, ...extraEnv };
-  // No display: the bridge chooses offscreen itself, and unknown origins are refused.
+  // No display unless the test gives one: the bridge chooses offscreen itself, and unknown
+  // origins are refused.
+  const env = { ...process.env };
   delete env.DISPLAY;
   delete env.WAYLAND_DISPLAY;
   delete env.QT_QPA_PLATFORM;
+  Object.assign(env, extraEnv);
   const child = spawn(bridgeProgram, args, { env, stdio: ['ignore', 'pipe', 'pipe'] });
   let stderr = '';
   child.stderr.on('data', (chunk) => { stderr += chunk; });
