@@ -10,9 +10,9 @@ PromptAnswer AskAboutOrigin(const QString& origin) {
                   QString("The web page %1 wants to use the print control on this computer.\n\n"
                           "It may print, show previews and save files in its own folder.")
                       .arg(origin));
-  QPushButton* once = box.addButton("Allow once", QMessageBox::AcceptRole);
-  QPushButton* always = box.addButton("Always allow", QMessageBox::AcceptRole);
-  QPushButton* block = box.addButton("Block", QMessageBox::RejectRole);
+  QPushButton* once = box.addButton("Allow &once", QMessageBox::AcceptRole);
+  QPushButton* always = box.addButton("&Always allow", QMessageBox::AcceptRole);
+  QPushButton* block = box.addButton("&Block", QMessageBox::RejectRole);
   box.setDefaultButton(block);
   box.setWindowFlag(Qt::WindowStaysOnTopHint);
   box.exec();
