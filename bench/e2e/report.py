@@ -340,6 +340,7 @@ def main():
     floor = next((r for r in records if r.get("bench") == "floor"), None)
     peers = [r for r in records if r.get("bench") == "peer"]
     growth = [r for r in records if r.get("bench") == "growth"]
+    bridge = next((r for r in records if r.get("bench") == "bridge"), None)
     peer_error = next((r["error"] for r in peers if "error" in r), None)
     peer = next((r for r in peers if "error" not in r), None)
 
@@ -365,7 +366,26 @@ def main():
     out += [""]
     out += section_peer(peer, None if peer else (peer_error or "no result was recorded"))
     out += section_growth(growth)
+    out += section_bridge(bridge)
     print("\n".join(out))
+
+
+def section_bridge(record):
+    out = ["", "## 4. The web bridge against in-process calls", ""]
+    if record is None or "error" in record:
+        return out + ["Not measured: " + (record or {}).get("error", "no result was recorded"), ""]
+    version, prints = record["GetOcxVersion_us"], record["PrintXmlData_us"]
+    first, memory = record["connect_to_first_answer_ms"], record["memory_kib"]
+    return out + [
+        "`bench/bridge/roundtrip.mjs`: a WebSocket client calls through tavobridge and the "
+        "page's worker; `bridge_baseline` makes the same calls in-process through the registry.",
+        "", "| | through the bridge | in-process | ratio |", "|---|---|---|---|",
+        f"| GetOcxVersion round trip | {version['bridge']} µs | {version['in_process']} µs | {version['ratio']} |",
+        f"| PrintXmlData of the sample invoice | {prints['bridge'] / 1000:.1f} ms | "
+        f"{prints['in_process'] / 1000:.1f} ms | {prints['ratio']} |", "",
+        f"Connect to first answer (worker start and control creation): median {first['median']} ms, "
+        f"max {first['max']} ms of 10. Resident memory: bridge {memory['bridge_kib'] / 1024:.1f} MiB, "
+        f"one worker after printing {memory['worker_kib'] / 1024:.1f} MiB.", ""]
 
 
 if __name__ == "__main__":

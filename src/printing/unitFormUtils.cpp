@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "platform/core/AsciiText.h"
+#include "platform/core/Base64.h"
 #include "platform/core/Error.h"
 #include "printing/unitValueSyntax.h"
 
@@ -86,15 +87,6 @@ std::optional<Color> ReadColor(std::string_view text) {
   return std::nullopt;
 }
 
-int Base64Value(unsigned char c) {
-  if (c >= 'A' && c <= 'Z') return c - 'A';
-  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-  if (c >= '0' && c <= '9') return c - '0' + 52;
-  if (c == '+') return 62;
-  if (c == '/') return 63;
-  return -1;
-}
-
 }  // namespace
 
 Color TextToColor(std::string_view text, Color defaultColor) {
@@ -113,26 +105,6 @@ int Base64ImageKind(std::string_view text) {
   if (head == "Qk") return bkBmp;
   if (head == "iV") return bkPng;
   return bkNone;
-}
-
-std::vector<uint8_t> DecodeBase64(std::string_view text) {
-  std::vector<uint8_t> bytes;
-  bytes.reserve(text.size() / 4 * 3 + 3);
-  uint32_t bits = 0;
-  int bitCount = 0;
-  for (const char c : text) {
-    if (c == '=') break;
-    const int value = Base64Value(static_cast<unsigned char>(c));
-    if (value < 0) continue;
-    bits = (bits << 6) | static_cast<uint32_t>(value);
-    bitCount += 6;
-    if (bitCount >= 8) {
-      bitCount -= 8;
-      bytes.push_back(static_cast<uint8_t>(bits >> bitCount));
-      bits &= (1u << bitCount) - 1;
-    }
-  }
-  return bytes;
 }
 
 void LoadBase64Image(std::string_view text, Picture& picture) {

@@ -23,10 +23,6 @@ Color StrictTextToColor(std::string_view text);
 enum Base64Kind : int { bkNone = 0, bkJpeg = 1, bkBmp = 2, bkPng = 3 };
 int Base64ImageKind(std::string_view text);
 
-// RFC 2045 Base64: characters outside the alphabet (line breaks, blanks) are skipped and "="
-// ends the data.
-std::vector<uint8_t> DecodeBase64(std::string_view text);
-
 // Fills the picture from Base64 picture text; never fails outward. A bitmap or JPEG that does
 // not decode leaves an empty graphic of its kind (nothing drawable); a PNG that does not decode,
 // and text of no known kind, leave the picture as it was.

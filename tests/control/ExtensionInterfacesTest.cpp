@@ -9,6 +9,7 @@
 #include "control/ControlHost.h"
 #include "control/TavoPreFmtPrinterImpl.h"
 #include "platform/codepage/CodePage.h"
+#include "platform/core/Base64.h"
 #include "printing/unitFormUtils.h"
 
 namespace tavo::testing {

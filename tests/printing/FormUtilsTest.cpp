@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/core/Base64.h"
 #include "platform/core/Error.h"
 #include "printing/PrintingFixtures.h"
 #include "printing/unitFormTypes.h"

@@ -23,8 +23,8 @@
 #include "platform/com/Bstr.h"
 #include "platform/com/ClassFactory.h"
 #include "platform/com/ErrorInfo.h"
+#include "platform/core/Base64.h"
 #include "platform/core/Error.h"
-#include "preview/PreviewPage.h"
 
 namespace fs = std::filesystem;
 using namespace tavo;
@@ -178,14 +178,19 @@ int Preview(std::vector<std::string> args) {
   const std::u16string data = ReadXmlFile(args[0]);
   const std::u16string rule = ReadXmlFile(args[1]);
   const std::u16string background = args.size() == 3 ? codepage::Utf8ToWide(args[2]) : u"";
+  AutomationObject control(kProgId);
   if (png) {
-    // What the dialog's page area would hold, without a window: the same preview code the
-    // control uses; its raster needs no Qt.
-    WritePreviewPng(data, rule, background, *png);
+    // What the dialog's page area would hold, without a window: the control's picture of it.
+    ScopedVariant picture = control.Call("RenderPreview", {data, rule, background});
+    const std::vector<uint8_t> bytes = DecodeBase64(FormatValue(*picture.Get()));
+    std::ofstream out(*png, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) throw ToolFailure(1, "Cannot write the preview picture " + *png);
     std::cout << "preview written to " << *png << "\n";
     return 0;
   }
-  AutomationObject control(kProgId);
   control.Call("PreviewXmlData", {data, rule, background});
   return 0;
 }

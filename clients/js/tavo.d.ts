@@ -1,0 +1,81 @@
+// Types of the print control's JavaScript client (tavo.js).
+
+/** A failed call: the control's failure status and description, or a protocol error. */
+export class TavoError extends Error {
+  constructor(code: number, message: string, hresult?: string);
+  /** The HRESULT as a signed 32-bit number, e.g. -2147418113; JSON-RPC codes are -32700..-32000. */
+  readonly code: number;
+  /** The HRESULT as text, e.g. "0x8000FFFF". */
+  readonly hresult: string;
+}
+
+export interface ConnectOptions {
+  /** The bridge's WebSocket address; default: the bridge that served tavo.js, else ws://127.0.0.1:17370/automation. */
+  url?: string;
+  /** The bridge's port on 127.0.0.1, when url is not given. */
+  port?: number;
+}
+
+/** A preview or print page as a picture. */
+export interface PagePicture {
+  /** PNG in Base64. */
+  png: string;
+  width: number;
+  height: number;
+}
+
+export interface LastPrint {
+  printed: boolean;
+  printer: string;
+  title: string;
+  job: number | null;
+  message: string;
+}
+
+export interface JobState {
+  job: number;
+  state: 'pending' | 'held' | 'processing' | 'stopped' | 'canceled' | 'aborted' | 'completed';
+  reasons: string[];
+  message: string;
+}
+
+export interface RuleFinding {
+  severity: string;
+  line: number;
+  path: string;
+  key: string;
+  message: string;
+  hint?: string;
+}
+
+/** The control of one page; every call answers a Promise. */
+export interface TavoControl {
+  fprintText(X: number, Y: number, sFont: string, fontSize: number, txt: string): Promise<null>;
+  fprintImg(X1: number, Y1: number, X2: number, Y2: number, IMG: string): Promise<null>;
+  /** Downloads an http or https address into a file of the page's own folder. */
+  downloadImg(sourceImg: string, desImg: string): Promise<null>;
+  fprintStart(title: string): Promise<null>;
+  fprintEnd(title: string): Promise<null>;
+  PrintXmlData(XmlData: string, XmlRule: string): Promise<null>;
+  PreviewXmlData(XmlData: string, XmlRule: string, ImagePath: string): Promise<null>;
+  GetVer(filepath: string): Promise<string>;
+  GetOcxVersion(version: string): Promise<number>;
+  /** A CUPS printer name, or "pdf:FILE" with FILE in the page's own folder. */
+  SetDefaultPrinter(DefaultPrt: string): Promise<boolean>;
+  GetDefaultPrinter(): Promise<string>;
+  GetPrinterList(): Promise<string>;
+  IFOcxGuid(ARegGuid: string): Promise<boolean>;
+
+  renderPreview(XmlData: string, XmlRule: string, ImagePath: string): Promise<PagePicture>;
+  renderPrintPage(XmlData: string, XmlRule: string, Printer: string, Width: number): Promise<PagePicture>;
+  lastPrint(): Promise<LastPrint>;
+  jobState(job: number): Promise<JobState>;
+  checkRule(XmlRule: string, XmlData: string): Promise<RuleFinding[]>;
+
+  hello(): Promise<{ product: string; version: string; protocol: number; origin: string }>;
+  /** Any method by its bridge name, with its parameters in declared order. */
+  call(method: string, params: unknown[]): Promise<unknown>;
+  close(): void;
+}
+
+export function connect(options?: ConnectOptions): Promise<TavoControl>;

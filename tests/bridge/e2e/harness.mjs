@@ -1,0 +1,129 @@
+// What the end-to-end tests of the bridge stand on: the built tavobridge on a free port with a
+// registry, origin policy and files folder of its own; loopback HTTP servers for pages and
+// downloads; headless Chromium.
+import { spawn, spawnSync } from 'node:child_process';
+import fs from 'node:fs';
+import http from 'node:http';
+import os from 'node:os';
+import path from 'node:path';
+import readline from 'node:readline';
+import { fileURLToPath } from 'node:url';
+import { chromium } from 'playwright-core';
+
+const here = path.dirname(fileURLToPath(import.meta.url));
+export const sourceDir = path.resolve(here, '../../..');
+export const buildDir = path.resolve(process.env.TAVO_BUILD_DIR ?? path.join(sourceDir, 'build'));
+export const bridgeProgram = path.join(buildDir, 'bin', 'tavobridge');
+export const invoiceData = fs.readFileSync(path.join(sourceDir, 'examples/invoice/data.xml'), 'utf8');
+export const invoiceRule = fs.readFileSync(path.join(sourceDir, 'examples/invoice/rule.xml'), 'utf8');
+
+/** The sample invoice with another invoice number, which is also its print job's title. */
+export function invoiceNumbered(number) {
+  return invoiceData.replace(/<fphm>\d+<\/fphm>/, `<fphm>${number}</fphm>`);
+}
+export const invoiceTitle = (number) => `票据打印，发票号码: ${number}`;
+
+/** The fields pdfinfo reports of a PDF. */
+export function pdfInfo(file) {
+  const run = spawnSync('pdfinfo', ['-enc', 'UTF-8', file], { encoding: 'utf8' });
+  if (run.status !== 0) throw new Error(`pdfinfo ${file}: ${run.stderr}`);
+  const fields = {};
+  for (const line of run.stdout.split('\n')) {
+    const colon = line.indexOf(':');
+    if (colon > 0) fields[line.slice(0, colon)] = line.slice(colon + 1).trim();
+  }
+  return fields;
+}
+
+/** Starts tavobridge; `stop()` ends it and removes its folder. */
+export async function startBridge({ allow = [], policy = '', env: extraEnv = {} } = {}) {
+  const work = fs.mkdtempSync(path.join(os.tmpdir(), 'tavobridge-'));
+  const files = {
+    registry: path.join(work, 'registry.reg'),
+    policy: path.join(work, 'bridge-origins'),
+    files: path.join(work, 'files'),
+  };
+  fs.writeFileSync(files.policy, policy);
+  const args = ['--port', '0', '--registry', files.registry, '--policy', files.policy,
+    '--files', files.files, ...allow.flatMap((origin) => ['--allow', origin])];
+  // No display unless the test gives one: the bridge chooses offscreen itself, and unknown
+  // origins are refused.
+  const env = { ...process.env };
+  delete env.DISPLAY;
+  delete env.WAYLAND_DISPLAY;
+  delete env.QT_QPA_PLATFORM;
+  Object.assign(env, extraEnv);
+  const child = spawn(bridgeProgram, args, { env, stdio: ['ignore', 'pipe', 'pipe'] });
+  let stderr = '';
+  child.stderr.on('data', (chunk) => { stderr += chunk; });
+  const port = await new Promise((resolve, reject) => {
+    const lines = readline.createInterface({ input: child.stdout });
+    lines.on('line', (line) => {
+      const found = /^tavobridge listening on 127\.0\.0\.1:(\d+)$/.exec(line);
+      if (found) resolve(Number(found[1]));
+    });
+    child.on('exit', (code) => reject(new Error(`tavobridge ended (${code}): ${stderr}`)));
+  });
+  return {
+    port, work, ...files, child,
+    get stderr() { return stderr; },
+    /** The folder of an origin's files. */
+    folderOf: (origin) => path.join(files.files, origin.replace('://', '_').replace(/:(\d+)$/, '_$1').replace(/[^A-Za-z0-9.-]/g, '_')),
+    /** The bridge's worker processes, oldest first. */
+    workers() {
+      const run = spawnSync('ps', ['-o', 'pid=', '--ppid', String(child.pid), '--sort', 'start_time'], { encoding: 'utf8' });
+      return run.stdout.split('\n').map((s) => Number(s.trim())).filter(Boolean);
+    },
+    async stop() {
+      if (child.exitCode === null) {
+        child.kill('SIGTERM');
+        await new Promise((resolve) => child.once('exit', resolve));
+      }
+      fs.rmSync(work, { recursive: true, force: true });
+    },
+  };
+}
+
+/** A loopback HTTP server answering with `handler`; resolves to {server, port, origin, close}. */
+export async function startServer(handler) {
+  const server = http.createServer(handler);
+  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+  const { port } = server.address();
+  return {
+    server, port, origin: `http://127.0.0.1:${port}`,
+    close: () => new Promise((resolve) => { server.closeAllConnections(); server.close(resolve); }),
+  };
+}
+
+/** A server of one empty page, the origin the tests' pages come from. */
+export const startPageServer = () => startServer((request, response) => {
+  response.writeHead(200, { 'Content-Type': 'text/html; charset=utf-8' });
+  response.end('<!doctype html><meta charset="utf-8"><title>page</title>');
+});
+
+export async function launchBrowser() {
+  const userData = fs.mkdtempSync(path.join(os.tmpdir(), 'tavo-chromium-'));
+  const browser = await chromium.launchPersistentContext(userData, {
+    executablePath: process.env.TAVO_CHROMIUM ?? '/usr/bin/chromium',
+    headless: true,
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
+      '--disable-component-update', '--disable-sync', '--no-first-run'],
+  });
+  return {
+    browser,
+    async close() {
+      await browser.close();
+      fs.rmSync(userData, { recursive: true, force: true });
+    },
+  };
+}
+
+/** A new page at `url` with the client imported as window.tavo. */
+export async function openPage(browser, url, bridgePort) {
+  const page = await browser.newPage();
+  await page.goto(url);
+  await page.evaluate(async (port) => {
+    window.tavo = await import(`http://127.0.0.1:${port}/tavo.js`);
+  }, bridgePort);
+  return page;
+}

@@ -1,0 +1,46 @@
+#include "Application.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace tavo::bridge {
+namespace {
+
+// The notice about a missing runtime directory is expected in services and says nothing about
+// the bridge; everything else Qt says goes to standard error.
+void FilterQtMessages(QtMsgType, const QMessageLogContext&, const QString& text) {
+  if (text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"))) return;
+  std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
+bool Set(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0';
+}
+
+}  // namespace
+
+std::unique_ptr<QApplication> MakeApplication(int& argc, char** argv) {
+  // QApplication keeps references to argc and argv for its whole life.
+  static std::vector<char*> arguments;
+  static int count = 0;
+  static char platform[] = "-platform";
+  static char offscreen[] = "offscreen";
+  qInstallMessageHandler(FilterQtMessages);
+  arguments.assign(argv, argv + argc);
+  if (!Set("QT_QPA_PLATFORM") && !Set("DISPLAY") && !Set("WAYLAND_DISPLAY")) {
+    arguments.push_back(platform);
+    arguments.push_back(offscreen);
+  }
+  count = static_cast<int>(arguments.size());
+  arguments.push_back(nullptr);
+  return std::make_unique<QApplication>(count, arguments.data());
+}
+
+bool ShowsWindows() {
+  const QString name = QGuiApplication::platformName();
+  return name != "offscreen" && name != "minimal" && name != "minimalegl";
+}
+
+}  // namespace tavo::bridge

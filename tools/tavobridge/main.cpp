@@ -1,0 +1,190 @@
+// tavobridge: the local service that hosts the print control for web pages, as a script host
+// did. It listens on the loopback addresses only; each page connection is served by its own
+// worker process (tavobridge --worker).
+#include <dlfcn.h>
+#include <signal.h>
+
+#include <QString>
+#include <algorithm>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Application.h"
+#include "OriginPrompt.h"
+#include "Worker.h"
+#include "bridge/BridgeServer.h"
+#include "platform/com/Activation.h"
+#include "platform/com/ClassFactory.h"
+
+namespace fs = std::filesystem;
+using namespace tavo;
+using namespace tavo::bridge;
+
+namespace {
+
+constexpr char16_t kProgId[] = u"TavoPreFmtPrinterX.TavoPreFmtPrinter";
+constexpr const char* kModuleName = "TavoPreFmtPrinter2X.so";
+constexpr const char* kUsage =
+    "usage: tavobridge [--port N] [--policy FILE] [--files DIR] [--registry FILE] "
+    "[--allow ORIGIN]...\n";
+
+struct UsageError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+struct Options {
+  std::optional<std::string> port, policy, files, registry;
+  std::vector<std::string> allow;
+};
+
+Options ParseOptions(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string name = argv[i];
+    if (i + 1 >= argc)
+      throw UsageError(name == "--help" ? "" : "unknown or incomplete option " + name);
+    const std::string value = argv[++i];
+    if (name == "--port")
+      options.port = value;
+    else if (name == "--policy")
+      options.policy = value;
+    else if (name == "--files")
+      options.files = value;
+    else if (name == "--registry")
+      options.registry = value;
+    else if (name == "--allow")
+      options.allow.push_back(value);
+    else
+      throw UsageError("unknown option " + name);
+  }
+  return options;
+}
+
+uint16_t PortOf(const std::string& text) {
+  char* end = nullptr;
+  const long port = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || port < 0 || port > 65535)
+    throw UsageError("not a port number: " + text);
+  return static_cast<uint16_t>(port);
+}
+
+fs::path XdgDir(const char* variable, const char* fallback) {
+  const char* value = std::getenv(variable);
+  if (value && *value == '/') return value;
+  const char* home = std::getenv("HOME");
+  return fs::path(home ? home : ".") / fallback;
+}
+
+fs::path SelfDir() {
+  std::error_code error;
+  const fs::path self = fs::read_symlink("/proc/self/exe", error);
+  return error ? fs::current_path() : self.parent_path();
+}
+
+// The first of the places a shared file may be installed in that exists.
+fs::path Installed(const std::string& relativeInShare, const std::string& relativeInSource) {
+  for (const fs::path& candidate : {SelfDir() / ".." / "share" / "tavo" / relativeInShare,
+                                    fs::path(TAVO_SOURCE_DIR) / relativeInSource}) {
+    std::error_code error;
+    if (fs::exists(candidate, error)) return fs::weakly_canonical(candidate, error);
+  }
+  return {};
+}
+
+bool ControlRegistered() {
+  CLSID clsid{};
+  return CLSIDFromProgID(kProgId, &clsid) == S_OK;
+}
+
+// Registers the module installed beside the bridge when the class is not registered yet.
+void EnsureRegistered() {
+  if (ControlRegistered()) return;
+  const fs::path module = SelfDir() / kModuleName;
+  void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) {
+    std::fprintf(stderr, "tavobridge: the control is not registered and %s cannot be loaded: %s\n",
+                 module.c_str(), dlerror());
+    return;
+  }
+  auto registerServer =
+      reinterpret_cast<DllRegisterServerFunction>(dlsym(handle, "DllRegisterServer"));
+  const HRESULT status = registerServer ? registerServer() : E_FAIL;
+  if (FAILED(status)) {
+    std::fprintf(stderr, "tavobridge: registering %s failed (0x%08X)\n", module.c_str(),
+                 static_cast<unsigned>(status));
+  } else {
+    std::fprintf(stderr,
+                 "tavobridge: the control was not registered; registered %s for this user\n",
+                 module.c_str());
+  }
+  // The module stays loaded: unloading what registration touched gains nothing.
+}
+
+int RunBridge(int argc, char** argv) {
+  const Options options = ParseOptions(argc, argv);
+  if (options.registry) setenv("TAVO_REGISTRY", fs::absolute(*options.registry).c_str(), 1);
+  const char* portVariable = std::getenv("TAVO_BRIDGE_PORT");
+  const uint16_t port = PortOf(options.port.value_or(portVariable ? portVariable : "17370"));
+
+  BridgeConfig config;
+  config.port = port;
+  const fs::path policyFile =
+      options.policy ? fs::absolute(*options.policy)
+                     : XdgDir("XDG_CONFIG_HOME", ".config") / "tavo" / "bridge-origins";
+  config.policy = OriginPolicy::Load(policyFile);
+  for (const std::string& origin : options.allow) {
+    if (!config.policy.AllowForRun(origin)) throw UsageError("not an origin: " + origin);
+  }
+  config.filesRoot = options.files
+                         ? fs::absolute(*options.files)
+                         : XdgDir("XDG_DATA_HOME", ".local/share") / "tavo" / "bridge-files";
+  config.clientScript = Installed("tavo.js", "clients/js/tavo.js");
+  config.designerDir = Installed("designer", "web/designer");
+  config.workerProgram = (SelfDir() / "tavobridge").string();
+  config.isRegistered = ControlRegistered;
+  // The tests shorten the time a silent connection is kept, to see it closed.
+  if (const char* timeout = std::getenv("TAVO_BRIDGE_PING_TIMEOUT_MS")) {
+    config.limits.pingTimeoutMs = std::max(100, std::atoi(timeout));
+    config.limits.pingIntervalMs =
+        std::min(config.limits.pingIntervalMs, config.limits.pingTimeoutMs / 2);
+  }
+
+  // Workers are reaped by the system; a write to one that has gone is an error, not a signal.
+  ::signal(SIGCHLD, SIG_IGN);
+  ::signal(SIGPIPE, SIG_IGN);
+  int qtArgc = 1;
+  auto application = MakeApplication(qtArgc, argv);
+  if (ShowsWindows()) config.prompt = AskAboutOrigin;
+  EnsureRegistered();
+
+  BridgeServer server(std::move(config));
+  QString error;
+  if (!server.Listen(error)) {
+    std::fprintf(stderr, "tavobridge: %s\n", qPrintable(error));
+    return 1;
+  }
+  std::printf("tavobridge listening on 127.0.0.1:%u\n", server.Port());
+  std::fflush(stdout);
+  return application->exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  if (argc == 2 && std::string(argv[1]) == "--worker") return RunWorker(argc, argv);
+  try {
+    return RunBridge(argc, argv);
+  } catch (const UsageError& error) {
+    std::fprintf(stderr, "tavobridge: %s\n%s", error.what(), kUsage);
+    return 2;
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "tavobridge: %s\n", error.what());
+    return 1;
+  }
+}
