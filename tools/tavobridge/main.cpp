@@ -29,9 +29,15 @@ namespace {
 
 constexpr char16_t kProgId[] = u"TavoPreFmtPrinterX.TavoPreFmtPrinter";
 constexpr const char* kModuleName = "TavoPreFmtPrinter2X.so";
-constexpr const char* kUsage =
-    "usage: tavobridge [--port N] [--policy FILE] [--files DIR] [--registry FILE] "
-    "[--allow ORIGIN]...\n";
+constexpr const char* kUsage = R"(usage: tavobridge [--port N] [--policy FILE] [--files DIR] [--registry FILE] [--allow ORIGIN]...
+       tavobridge --help | --version
+  --port N         the port on 127.0.0.1 and ::1 (default 17370, or TAVO_BRIDGE_PORT; 0: a free one)
+  --policy FILE    the origin policy (default ~/.config/tavo/bridge-origins)
+  --files DIR      the pages' folders (default ~/.local/share/tavo/bridge-files)
+  --registry FILE  the one registry file to use
+  --allow ORIGIN   allow an origin for this run
+exit status: 0 stopped, 1 cannot start, 2 usage error
+)";
 
 struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -104,7 +110,9 @@ bool ControlRegistered() {
 // Registers the module installed beside the bridge when the class is not registered yet.
 void EnsureRegistered() {
   if (ControlRegistered()) return;
-  const fs::path module = SelfDir() / kModuleName;
+  fs::path module = SelfDir() / kModuleName;
+  std::error_code missing;
+  if (!fs::exists(module, missing)) module = fs::path(TAVO_INSTALLED_MODULE_DIR) / kModuleName;
   void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {
     std::fprintf(stderr, "tavobridge: the control is not registered and %s cannot be loaded: %s\n",
@@ -178,6 +186,14 @@ int RunBridge(int argc, char** argv) {
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   if (argc == 2 && std::string(argv[1]) == "--worker") return RunWorker(argc, argv);
+  if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    std::printf("tavobridge %s\n", TAVO_PRODUCT_VERSION);
+    return 0;
+  }
   try {
     return RunBridge(argc, argv);
   } catch (const UsageError& error) {

@@ -45,7 +45,11 @@ AutomationObject::AutomationObject(std::u16string_view progId) {
       CoCreateInstanceByProgID(progId, nullptr, IID_IDispatch, dispatch_.ReceiveVoid());
   if (FAILED(status)) {
     std::string reason = LastLoadError();
-    if (reason.empty()) reason = "is it registered? run 'tavoprint register' first";
+    if (status == REGDB_E_CLASSNOTREG)
+      reason = "Class not registered; register it with 'tavoprint register' (for you) or, as "
+               "root, 'tavoprint register --machine' (for every user of the machine)";
+    else if (reason.empty())
+      reason = "is it registered? run 'tavoprint register' first";
     throw ToolFailure(1, "cannot create " + codepage::WideToUtf8(progId) + " (" +
                              StatusText(status) + "): " + reason);
   }

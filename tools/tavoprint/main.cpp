@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <clocale>
 #include <cstdio>
@@ -25,6 +26,7 @@
 #include "platform/com/ErrorInfo.h"
 #include "platform/core/Base64.h"
 #include "platform/core/Error.h"
+#include "platform/registry/Registry.h"
 
 namespace fs = std::filesystem;
 using namespace tavo;
@@ -36,8 +38,11 @@ constexpr const char16_t* kProgId = u"TavoPreFmtPrinterX.TavoPreFmtPrinter";
 constexpr const char* kModuleName = "TavoPreFmtPrinter2X.so";
 
 constexpr const char* kUsage = R"(usage:
-  tavoprint register [MODULE]        register the control (default: the module beside tavoprint)
-  tavoprint unregister [MODULE]
+  tavoprint register [--machine] [MODULE]
+                                     register the control into your registry, or with --machine
+                                     (as root) into the machine's for every user (default MODULE:
+                                     the installed TavoPreFmtPrinter2X.so)
+  tavoprint unregister [--machine] [MODULE]
   tavoprint call METHOD [ARG...]     call a method by name; ARG "@PATH" is the text of a file
   tavoprint print DATA RULE [--printer NAME | --pdf OUT.pdf] [--wait [SECONDS]]
                                      exit 1 when nothing was printed; --wait follows the CUPS
@@ -47,22 +52,29 @@ constexpr const char* kUsage = R"(usage:
   tavoprint check RULE [DATA] [--json]
                                      what the rule (with the data) will ignore or never draw;
                                      exit 0 clean, 1 with warnings, 2 with errors
+  tavoprint --help | --version
 options:
   --registry FILE                    use this registry file for this run
+exit status: 0 success, 1 the call or print failed, 2 usage error
 )";
 
 [[noreturn]] void Usage(const std::string& problem) {
   throw ToolFailure(2, problem + "\n" + kUsage);
 }
 
+// The module beside tavoprint in a build tree, else the one the package installed.
 std::string DefaultModule() {
   std::error_code error;
   const fs::path self = fs::read_symlink("/proc/self/exe", error);
-  return (error ? fs::path(".") : self.parent_path()) / kModuleName;
+  const fs::path beside = (error ? fs::path(".") : self.parent_path()) / kModuleName;
+  if (fs::exists(beside, error)) return beside;
+  return fs::path(TAVO_INSTALLED_MODULE_DIR) / kModuleName;
 }
 
-// DllRegisterServer or DllUnregisterServer of a module file.
-int RunRegistration(const std::string& module, const char* entry) {
+// DllRegisterServer or DllUnregisterServer of a module file, into the registry file named.
+int RunRegistration(const std::string& module, const char* entry, const fs::path& registry) {
+  // The module writes where TAVO_REGISTRY points, so that one file is all it touches.
+  setenv("TAVO_REGISTRY", registry.c_str(), 1);
   void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) throw ToolFailure(1, "cannot load " + module + ": " + dlerror());
   auto function = reinterpret_cast<DllRegisterServerFunction>(dlsym(handle, entry));
@@ -80,6 +92,9 @@ int RunRegistration(const std::string& module, const char* entry) {
                              (description.empty() ? "" : ": " + description));
   }
   // The module stays loaded until the process ends: its objects may still be referenced.
+  std::cout << (std::string_view(entry) == "DllRegisterServer" ? "registered " : "unregistered ")
+            << module << (std::string_view(entry) == "DllRegisterServer" ? " into " : " from ")
+            << registry.string() << "\n";
   return 0;
 }
 
@@ -130,6 +145,14 @@ std::optional<int> TakeWaitOption(std::vector<std::string>& args) {
     return seconds;
   }
   return std::nullopt;
+}
+
+// Takes "--name" out of args; true when it was there.
+bool TakeFlag(std::vector<std::string>& args, const std::string& name) {
+  const auto it = std::find(args.begin(), args.end(), name);
+  if (it == args.end()) return false;
+  args.erase(it);
+  return true;
 }
 
 void RejectOptions(const std::vector<std::string>& args) {
@@ -200,6 +223,7 @@ int Printers() {
   ScopedVariant list = control.Call("GetPrinterList", {});
   const std::string text = FormatValue(*list.Get());
   if (!text.empty()) std::cout << text << "\n";
+  std::cout << "pdf:/absolute/path.pdf (the virtual PDF printer: writes one PDF file there)\n";
   return 0;
 }
 
@@ -238,11 +262,13 @@ int Run(std::vector<std::string> args) {
   const std::string command = args[0];
   args.erase(args.begin());
   if (command == "register" || command == "unregister") {
+    const bool machine = TakeFlag(args, "--machine");
     RejectOptions(args);
     if (args.size() > 1) Usage(command + " takes at most one MODULE");
     const std::string module = args.empty() ? DefaultModule() : fs::absolute(args[0]).string();
     return RunRegistration(module,
-                           command == "register" ? "DllRegisterServer" : "DllUnregisterServer");
+                           command == "register" ? "DllRegisterServer" : "DllUnregisterServer",
+                           machine ? MachineRegistryLocation() : RegistryLocation());
   }
   if (command == "call") return Call(args);
   if (command == "print") return Print(args);
@@ -255,6 +281,10 @@ int Run(std::vector<std::string> args) {
   }
   if (command == "--help" || command == "-h" || command == "help") {
     std::cout << kUsage;
+    return 0;
+  }
+  if (command == "--version") {
+    std::cout << "tavoprint " << TAVO_PRODUCT_VERSION << "\n";
     return 0;
   }
   Usage("unknown command " + command);

@@ -152,7 +152,28 @@ fs::path RegistryLocation() {
   return data / "tavo" / "registry.reg";
 }
 
-RegistryTree ReadRegistry() { return ReadRegistryFile(RegistryLocation()); }
+fs::path MachineRegistryLocation() {
+  if (const char* file = std::getenv("TAVO_MACHINE_REGISTRY"); file != nullptr && *file != '\0')
+    return file;
+  return "/var/lib/tavo/registry.reg";
+}
+
+RegistryTree ReadRegistry() {
+  const RegistryTree user = ReadRegistryFile(RegistryLocation());
+  if (const char* file = std::getenv("TAVO_REGISTRY"); file != nullptr && *file != '\0')
+    return user;
+  return MergeRegistries(ReadRegistryFile(MachineRegistryLocation()), user);
+}
+
+RegistryTree MergeRegistries(RegistryTree machine, const RegistryTree& user) {
+  for (const std::string& key : user.KeyPaths()) {
+    machine.CreateKey(key);
+    for (const std::string& name : machine.ValueNames(key)) machine.DeleteValue(key, name);
+    for (const std::string& name : user.ValueNames(key))
+      machine.SetTypedValue(key, name, *user.FindValue(key, name));
+  }
+  return machine;
+}
 
 RegistryTree ReadRegistryFile(const fs::path& file) {
   // The shared lock waits out a writer in progress. Without a lock file no writer has run; a

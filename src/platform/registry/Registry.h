@@ -12,13 +12,22 @@
 
 namespace tavo {
 
-// The environment variable TAVO_REGISTRY when set, else $XDG_DATA_HOME/tavo/registry.reg
-// (XDG_DATA_HOME defaults to ~/.local/share).
+// The user's registry file, where changes go: the environment variable TAVO_REGISTRY when set,
+// else $XDG_DATA_HOME/tavo/registry.reg (XDG_DATA_HOME defaults to ~/.local/share).
 std::filesystem::path RegistryLocation();
 
-// The registry as it stands. A missing file is an empty registry; a damaged or oversized file
-// is an Error. Needs only read access.
+// The machine's registry file, written at package installation and read by every user:
+// TAVO_MACHINE_REGISTRY when set, else /var/lib/tavo/registry.reg.
+std::filesystem::path MachineRegistryLocation();
+
+// The registry as it stands: the user's file over the machine's, key by key, as
+// HKEY_CLASSES_ROOT shows a user's classes over the machine's; with TAVO_REGISTRY set, that
+// one file alone. A missing file is an empty registry; a damaged or oversized file is an
+// Error naming it. Needs only read access.
 RegistryTree ReadRegistry();
+
+// `user` over `machine`: every key of either, and where the user has a key, its values alone.
+RegistryTree MergeRegistries(RegistryTree machine, const RegistryTree& user);
 RegistryTree ReadRegistryFile(const std::filesystem::path& file);
 
 // Applies `change` to the newest registry and stores the result. When `change` throws, nothing

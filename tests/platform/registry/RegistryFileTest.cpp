@@ -275,5 +275,56 @@ TEST(RegistryFile, ReadingNeedsOnlyReadAccess) {
   EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"registry.reg"});
 }
 
+// The user's file over the machine's, as HKEY_CLASSES_ROOT merges a user's classes over the
+// machine's: what an installed package registered serves everyone, a user's own registration
+// wins, and a user's process never writes the machine's file.
+TEST(RegistryFile, TheUsersRegistryLiesOverTheMachines) {
+  TemporaryFolder folder;
+  const fs::path machine = folder.Path() / "machine.reg";
+  ScopedEnvironment registry("TAVO_REGISTRY", nullptr);
+  ScopedEnvironment machineRegistry("TAVO_MACHINE_REGISTRY", machine.c_str());
+  ScopedEnvironment xdg("XDG_DATA_HOME", (folder.Path() / "data").c_str());
+  const fs::path user = RegistryLocation();
+  const std::string server = "CLSID\\{00000000-0000-0000-0000-000000000001}\\InprocServer32";
+
+  Register(machine, server, "/usr/lib/tavo/module.so");
+  ModifyRegistryFile(machine, [&](RegistryTree& tree) {
+    tree.SetValue(server, "ThreadingModel", "Apartment");
+    tree.SetValue("Machine.Only", "", "kept");
+  });
+  EXPECT_EQ(ReadRegistry().GetValue(server, ""), "/usr/lib/tavo/module.so");
+
+  // A user's registration of the same key replaces its values, not the machine's other keys.
+  ModifyRegistry([&](RegistryTree& tree) { tree.SetValue(server, "", "/home/u/module.so"); });
+  const RegistryTree merged = ReadRegistry();
+  EXPECT_EQ(merged.GetValue(server, ""), "/home/u/module.so");
+  EXPECT_EQ(merged.FindValue(server, "ThreadingModel"), nullptr);
+  EXPECT_EQ(merged.GetValue("Machine.Only", ""), "kept");
+
+  // Unregistering the user's one falls back to the machine's.
+  ModifyRegistry([&](RegistryTree& tree) { tree.DeleteKey(server); });
+  EXPECT_EQ(ReadRegistry().GetValue(server, ""), "/usr/lib/tavo/module.so");
+  EXPECT_FALSE(ReadRegistryFile(user).KeyExists(server));
+
+  // TAVO_REGISTRY names the whole registry: the machine's file is not read.
+  {
+    ScopedEnvironment only("TAVO_REGISTRY", user.c_str());
+    EXPECT_FALSE(ReadRegistry().KeyExists("Machine.Only"));
+  }
+
+  // A damaged machine file is an error naming it; a user's change still lands and leaves the
+  // damaged file exactly as it was.
+  WriteText(machine, "Windows Registry Editor Version 5.00\n\n[broken\n");
+  try {
+    ReadRegistry();
+    ADD_FAILURE() << "a damaged machine registry was read";
+  } catch (const Error& error) {
+    EXPECT_THAT(error.what(), HasSubstr(machine.string()));
+  }
+  ModifyRegistry([&](RegistryTree& tree) { tree.SetValue("User.Class", "", "mine"); });
+  EXPECT_EQ(ReadRegistryFile(user).GetValue("User.Class", ""), "mine");
+  EXPECT_EQ(ReadText(machine), "Windows Registry Editor Version 5.00\n\n[broken\n");
+}
+
 }  // namespace
 }  // namespace tavo
