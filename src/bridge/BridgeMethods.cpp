@@ -90,12 +90,12 @@ std::variant<QJsonArray, QString> CheckArguments(const MethodSpec& method,
   }
   QJsonArray checked;
   for (qsizetype i = 0; i < params.size(); ++i) {
-    const ArgSpec& spec = method.args[static_cast<size_t>(i)];
+    const ArgSpec& declared = method.args[static_cast<size_t>(i)];
     const QString what = QString("Invalid params: parameter %1 of %2 (%3)")
                              .arg(i + 1)
                              .arg(name)
-                             .arg(QLatin1String(spec.name.data(), spec.name.size()));
-    if (spec.type == ArgType::String) {
+                             .arg(QLatin1String(declared.name.data(), declared.name.size()));
+    if (declared.type == ArgType::String) {
       if (!params[i].isString()) return what + " must be a string";
       checked.append(params[i]);
     } else {

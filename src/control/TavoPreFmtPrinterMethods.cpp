@@ -69,9 +69,7 @@ HRESULT TTavoPreFmtPrinter::fprintStart(BSTR title) {
 }
 
 HRESULT TTavoPreFmtPrinter::fprintEnd(BSTR) {
-  return Guarded([&] {
-    ThePrinter().EndDoc();
-  });
+  return Guarded([&] { ThePrinter().EndDoc(); });
 }
 
 HRESULT TTavoPreFmtPrinter::PrintXmlData(BSTR XmlData, BSTR XmlRule) {

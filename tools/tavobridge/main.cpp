@@ -29,7 +29,8 @@ namespace {
 
 constexpr char16_t kProgId[] = u"TavoPreFmtPrinterX.TavoPreFmtPrinter";
 constexpr const char* kModuleName = "TavoPreFmtPrinter2X.so";
-constexpr const char* kUsage = R"(usage: tavobridge [--port N] [--policy FILE] [--files DIR] [--registry FILE] [--allow ORIGIN]...
+constexpr const char* kUsage =
+    R"(usage: tavobridge [--port N] [--policy FILE] [--files DIR] [--registry FILE] [--allow ORIGIN]...
        tavobridge --help | --version
   --port N         the port on 127.0.0.1 and ::1 (default 17370, or TAVO_BRIDGE_PORT; 0: a free one)
   --policy FILE    the origin policy (default ~/.config/tavo/bridge-origins)

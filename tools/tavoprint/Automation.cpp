@@ -46,8 +46,9 @@ AutomationObject::AutomationObject(std::u16string_view progId) {
   if (FAILED(status)) {
     std::string reason = LastLoadError();
     if (status == REGDB_E_CLASSNOTREG)
-      reason = "Class not registered; register it with 'tavoprint register' (for you) or, as "
-               "root, 'tavoprint register --machine' (for every user of the machine)";
+      reason =
+          "Class not registered; register it with 'tavoprint register' (for you) or, as "
+          "root, 'tavoprint register --machine' (for every user of the machine)";
     else if (reason.empty())
       reason = "is it registered? run 'tavoprint register' first";
     throw ToolFailure(1, "cannot create " + codepage::WideToUtf8(progId) + " (" +

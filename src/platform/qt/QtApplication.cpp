@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/core/Error.h"
 #include "platform/cairo/FontMapping.h"
+#include "platform/core/Error.h"
 #include "platform/qt/Display.h"
 
 namespace tavo {
