@@ -50,7 +50,7 @@ void PrintXmlData(const std::u16string& data, const std::u16string& rule) {
 long long DrawPreview(const std::u16string& data, const std::u16string& rule,
                       const std::u16string& background) {
   const PreviewPage page = DrawPreviewPage(data, rule, background);
-  return static_cast<long long>(page.page.width()) * page.page.height();
+  return static_cast<long long>(page.page.Width()) * page.page.Height();
 }
 
 long PeakRssKb() {

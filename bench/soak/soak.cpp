@@ -20,7 +20,6 @@
 
 #include "control/TavoPreFmtPrinterImpl.h"
 #include "platform/codepage/CodePage.h"
-#include "platform/qt/QtApplication.h"
 #include "preview/PreviewPage.h"
 
 namespace tavo {
@@ -155,7 +154,6 @@ int Run(int prints, int previews) {
   const fs::path pdf = folder / "soak.pdf";
   bool passed = true;
 
-  EnsureQtApplication();
   const ControlPtr control = CreateControl();
   VARIANT_BOOL selected = VARIANT_FALSE;
   const Bstr printerName(codepage::Utf8ToWide("pdf:" + pdf.string()));
@@ -188,7 +186,7 @@ int Run(int prints, int previews) {
   Samples previewSamples("preview");
   const Clock::time_point previewStart = Clock::now();
   for (int call = 1; call <= previews; ++call) {
-    if (DrawPreviewPage(data, rule, form).page.isNull()) {
+    if (DrawPreviewPage(data, rule, form).page.Null()) {
       std::printf("FAIL preview: call %d drew no page\n", call);
       passed = false;
       break;

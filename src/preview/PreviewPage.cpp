@@ -1,22 +1,21 @@
 #include "preview/PreviewPage.h"
 
-#include <QBuffer>
-#include <QFile>
-#include <QPainter>
+#include <zlib.h>
+
 #include <algorithm>
-#include <cmath>
+#include <array>
 #include <cstdint>
 #include <filesystem>
-#include <memory>
+#include <fstream>
 #include <string>
 #include <system_error>
 
+#include "platform/cairo/CairoDevice.h"
 #include "platform/cairo/RasterCanvas.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/core/Error.h"
 #include "platform/picture/Picture.h"
 #include "platform/picture/PictureFile.h"
-#include "preview/ImageControl.h"
 #include "printing/unitCommonPrinting.h"
 #include "printing/unitFormUtils.h"
 
@@ -38,21 +37,9 @@ Picture LoadBackground(std::u16string_view imagePath) {
   return picture;
 }
 
-// The picture's graphic as a QImage over its own pixels: the image keeps a share of the graphic.
-QImage ToQImage(const Picture& picture) {
-  const Graphic* graphic = picture.GetGraphic();
-  if (!graphic || graphic->Empty()) return {};
-  auto share = std::make_unique<Picture>();
-  share->Assign(picture);
-  return QImage(
-      reinterpret_cast<const uchar*>(graphic->pixels.data()), graphic->width, graphic->height,
-      static_cast<qsizetype>(graphic->width) * 4, QImage::Format_ARGB32,
-      [](void* info) { delete static_cast<Picture*>(info); }, share.release());
-}
-
 // The page size on the preview device: the printer's device pixels when both are positive, else
 // the page size in millimetres when both are positive, else the designed size.
-QSize PageSize(const TTavoXmlDataPrinter& printer) {
+PixelSize PageSize(const TTavoXmlDataPrinter& printer) {
   if (printer.pageWidthPx > 0 && printer.pageHeightPx > 0)
     return {printer.pageWidthPx, printer.pageHeightPx};
   const TTavoPrinterSetting& settings = printer.Settings();
@@ -64,27 +51,38 @@ QSize PageSize(const TTavoXmlDataPrinter& printer) {
   return {kDesignedPreviewWidth, kDesignedPreviewHeight};
 }
 
-void CheckPageSize(QSize size) {
-  if (size.width() > kMaxPreviewSide || size.height() > kMaxPreviewSide ||
-      int64_t{size.width()} * size.height() > kMaxPreviewPixels) {
-    throw Error("The preview page of " + std::to_string(size.width()) + " x " +
-                std::to_string(size.height()) + " pixels is too large to show (at most " +
+void CheckPageSize(PixelSize size) {
+  if (size.width > kMaxPreviewSide || size.height > kMaxPreviewSide ||
+      int64_t{size.width} * size.height > kMaxPreviewPixels) {
+    throw Error("The preview page of " + std::to_string(size.width) + " x " +
+                std::to_string(size.height) + " pixels is too large to show (at most " +
                 std::to_string(kMaxPreviewSide) + " pixels a side and " +
                 std::to_string(kMaxPreviewPixels) + " pixels in all)");
   }
 }
 
-// The raster's pixels as a QImage over the same memory, which keeps the surface alive.
-QImage WrapRaster(RasterCanvas& raster) {
-  cairo_surface_t* surface = cairo_surface_reference(raster.Surface());
-  QImage image(
-      cairo_image_surface_get_data(surface), raster.Width(), raster.Height(),
-      cairo_image_surface_get_stride(surface), QImage::Format_ARGB32_Premultiplied,
-      [](void* info) { cairo_surface_destroy(static_cast<cairo_surface_t*>(info)); }, surface);
-  const int dotsPerMetre = static_cast<int>(std::lround(kPreviewDpi / 0.0254));
-  image.setDotsPerMeterX(dotsPerMetre);
-  image.setDotsPerMeterY(dotsPerMetre);
-  return image;
+cairo_status_t AppendBytes(void* closure, const unsigned char* data, unsigned int length) {
+  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+  return CAIRO_STATUS_SUCCESS;
+}
+
+void PutBigEndian(std::string& out, uint32_t value) {
+  for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((value >> shift) & 0xFF);
+}
+
+// A PNG pHYs chunk: the picture's pixels per metre, so that viewers show it at its 96 dpi.
+std::string PhysicalSizeChunk() {
+  const uint32_t perMetre = (kPreviewDpi * 10000 + 127) / 254;
+  std::string body = "pHYs";
+  PutBigEndian(body, perMetre);
+  PutBigEndian(body, perMetre);
+  body += '\1';  // the unit is the metre
+  std::string chunk;
+  PutBigEndian(chunk, static_cast<uint32_t>(body.size() - 4));
+  chunk += body;
+  PutBigEndian(chunk, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()),
+                                                  static_cast<uInt>(body.size()))));
+  return chunk;
 }
 
 }  // namespace
@@ -96,63 +94,97 @@ PreviewPage DrawPreviewPage(std::u16string_view xmlData, std::u16string_view xml
   if (!imagePath.empty()) {
     result.backgroundShown = true;
     background = LoadBackground(imagePath);
-    result.background = ToQImage(background);
+    result.background.Assign(background);
   }
 
   // The data printer reads the rule against the preview device (only its resolution matters, so
   // one pixel of raster will do), then draws on a fresh image of the page's size.
   RasterCanvas designed(1, 1, kPreviewDpi);
   TTavoXmlDataPrinter printer(codepage::WideToAnsi(xmlRule), &designed.GetCanvas());
-  const QSize size = PageSize(printer);
+  const PixelSize size = PageSize(printer);
   CheckPageSize(size);
-  RasterCanvas fresh(size.width(), size.height(), kPreviewDpi);
+  RasterCanvas fresh(size.width, size.height, kPreviewDpi);
   fresh.GetCanvas().Draw(0, 0, background);
   printer.Print(codepage::WideToAnsi(xmlData), &fresh.GetCanvas());
-  result.page = WrapRaster(fresh);
+  result.page = RasterImage(fresh.Surface());
   return result;
 }
 
-QSize PageAreaSize(const PreviewPage& page) {
-  QSize size = page.page.size();
-  if (page.backgroundShown) size = size.expandedTo(page.background.size());
-  return size;
+RasterImage TransparentCopy(const RasterImage& picture) {
+  if (picture.Null()) return picture;
+  const int32_t width = picture.Width();
+  const int32_t height = picture.Height();
+  const CairoSurface keyed(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
+  if (cairo_surface_status(keyed.get()) != CAIRO_STATUS_SUCCESS)
+    throw Error("Out of memory for the preview page");
+  const uint32_t key = picture.Pixel(0, height - 1) & 0xFFFFFF;
+  auto* data = cairo_image_surface_get_data(keyed.get());
+  const int stride = cairo_image_surface_get_stride(keyed.get());
+  for (int32_t y = 0; y < height; ++y) {
+    const uint32_t* from = picture.Row(y);
+    auto* to = reinterpret_cast<uint32_t*>(data + static_cast<ptrdiff_t>(y) * stride);
+    for (int32_t x = 0; x < width; ++x) {
+      const uint32_t pixel = picture.Opaque() ? from[x] | 0xFF000000u : from[x];
+      to[x] = (pixel & 0xFFFFFF) == key ? 0 : pixel;
+    }
+  }
+  cairo_surface_mark_dirty(keyed.get());
+  return RasterImage(keyed.get());
 }
 
-QImage ComposePageArea(const PreviewPage& page) {
-  const QSize size = PageAreaSize(page);
+RasterImage ComposePageArea(const PreviewPage& page) {
+  const PixelSize size = PageAreaSize(page);
   // A background picture may be far larger than the page; the area is checked in its own right.
-  if (int64_t{size.width()} * size.height() > kMaxPreviewPixels) {
-    throw Error("The preview page area of " + std::to_string(size.width()) + " x " +
-                std::to_string(size.height()) + " pixels is too large to draw (at most " +
+  if (int64_t{size.width} * size.height > kMaxPreviewPixels) {
+    throw Error("The preview page area of " + std::to_string(size.width) + " x " +
+                std::to_string(size.height) + " pixels is too large to draw (at most " +
                 std::to_string(kMaxPreviewPixels) + " pixels in all)");
   }
-  QImage area(size, QImage::Format_RGB32);
-  if (area.isNull()) throw Error("Out of memory for the preview page area");
-  area.setDotsPerMeterX(page.page.dotsPerMeterX());
-  area.setDotsPerMeterY(page.page.dotsPerMeterY());
-  area.fill(kPageAreaColor);
-  QPainter painter(&area);
-  if (page.backgroundShown && !page.background.isNull())
-    painter.drawImage(QPoint(0, 0), page.background);
-  painter.drawImage(QPoint(0, 0), TransparentCopy(page.page));
-  return area;
+  const CairoSurface area(cairo_image_surface_create(CAIRO_FORMAT_RGB24, size.width, size.height));
+  if (cairo_surface_status(area.get()) != CAIRO_STATUS_SUCCESS)
+    throw Error("Out of memory for the preview page area");
+  const CairoContext cr(cairo_create(area.get()));
+  cairo_set_source_rgb(cr.get(), ((kPageAreaColor >> 16) & 0xFF) / 255.0,
+                       ((kPageAreaColor >> 8) & 0xFF) / 255.0, (kPageAreaColor & 0xFF) / 255.0);
+  cairo_paint(cr.get());
+  if (page.backgroundShown && page.background.HasGraphic()) {
+    // The background keeps its own alpha over the area's colour.
+    const CairoSurface background = GraphicSurface(*page.background.GetGraphic());
+    cairo_set_source_surface(cr.get(), background.get(), 0, 0);
+    cairo_paint(cr.get());
+  }
+  if (!page.page.Null()) {
+    cairo_set_source_surface(cr.get(), TransparentCopy(page.page).Surface(), 0, 0);
+    cairo_paint(cr.get());
+  }
+  cairo_surface_flush(area.get());
+  return RasterImage(area.get());
+}
+
+std::string PngBytes(const RasterImage& picture) {
+  std::string png;
+  if (picture.Null() || cairo_surface_write_to_png_stream(picture.Surface(), AppendBytes, &png) !=
+                            CAIRO_STATUS_SUCCESS)
+    throw Error("The preview picture could not be encoded");
+  // The pHYs chunk goes before the image data, right after the 8-byte signature and the
+  // 25-byte header chunk.
+  constexpr size_t kAfterHeader = 8 + 25;
+  if (png.size() > kAfterHeader) png.insert(kAfterHeader, PhysicalSizeChunk());
+  return png;
 }
 
 std::string PreviewPngBytes(std::u16string_view xmlData, std::u16string_view xmlRule,
                             std::u16string_view imagePath) {
-  const QImage area = ComposePageArea(DrawPreviewPage(xmlData, xmlRule, imagePath));
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  if (!area.save(&buffer, "PNG")) throw Error("The preview picture could not be encoded");
-  return bytes.toStdString();
+  return PngBytes(ComposePageArea(DrawPreviewPage(xmlData, xmlRule, imagePath)));
 }
 
 void WritePreviewPng(std::u16string_view xmlData, std::u16string_view xmlRule,
                      std::u16string_view imagePath, const std::string& pngPath) {
-  const QImage area = ComposePageArea(DrawPreviewPage(xmlData, xmlRule, imagePath));
-  if (!area.save(QFile::decodeName(pngPath.c_str()), "PNG"))
-    throw Error("Cannot write the preview picture " + pngPath);
+  const std::string png = PngBytes(ComposePageArea(DrawPreviewPage(xmlData, xmlRule, imagePath)));
+  std::ofstream out(pngPath, std::ios::binary | std::ios::trunc);
+  out.write(png.data(), static_cast<std::streamsize>(png.size()));
+  out.close();
+  if (!out) throw Error("Cannot write the preview picture " + pngPath);
 }
 
 }  // namespace tavo

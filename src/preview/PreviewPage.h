@@ -3,11 +3,13 @@
 // the same page area into a PNG without opening a window.
 #pragma once
 
-#include <QImage>
-#include <QSize>
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "platform/cairo/RasterImage.h"
+#include "platform/picture/Picture.h"
 
 namespace tavo {
 
@@ -19,13 +21,19 @@ constexpr int32_t kDesignedPreviewHeight = 497;
 // Pages beyond these are refused rather than allocated.
 constexpr int32_t kMaxPreviewSide = 16384;
 constexpr int64_t kMaxPreviewPixels = 100'000'000;
-// The page area's colour where no picture covers it.
-inline const QColor kPageAreaColor(240, 251, 255);
+// The page area's colour where no picture covers it, as 0xRRGGBB.
+constexpr uint32_t kPageAreaColor = 0xF0FBFF;
 
 struct PreviewPage {
   bool backgroundShown = false;  // a background was asked for: imgBG is visible
-  QImage background;             // imgBG's picture at its natural size; null when none loaded
-  QImage page;                   // imgPreview's picture: the background, then the elements
+  Picture background;            // imgBG's picture at its natural size; no graphic when none loaded
+  RasterImage page;              // imgPreview's picture: the background, then the elements
+};
+
+struct PixelSize {
+  int32_t width = 0;
+  int32_t height = 0;
+  friend bool operator==(PixelSize, PixelSize) = default;
 };
 
 // Draws the preview of the data text laid out by the rule text over the background named by
@@ -37,11 +45,26 @@ PreviewPage DrawPreviewPage(std::u16string_view xmlData, std::u16string_view xml
                             std::u16string_view imagePath);
 
 // The size of the page area: the bounding box of the visible images.
-QSize PageAreaSize(const PreviewPage& page);
+inline PixelSize PageAreaSize(const PreviewPage& page) {
+  PixelSize size{page.page.Width(), page.page.Height()};
+  if (page.backgroundShown) {
+    size.width = std::max(size.width, page.background.Width());
+    size.height = std::max(size.height, page.background.Height());
+  }
+  return size;
+}
 
 // The page area as the dialog shows it: the area's colour, the background if shown, and the page
 // over it with its transparent colour letting what is below show through.
-QImage ComposePageArea(const PreviewPage& page);
+// Opaque.
+RasterImage ComposePageArea(const PreviewPage& page);
+
+// The picture with every pixel of its bottom-left pixel's colour made fully transparent (the
+// transparent colour of imgPreview).
+RasterImage TransparentCopy(const RasterImage& picture);
+
+// The picture as a PNG file's bytes, marked as 96 dots per inch.
+std::string PngBytes(const RasterImage& picture);
 
 // Draws the preview and gives its page area as the bytes of a PNG file.
 std::string PreviewPngBytes(std::u16string_view xmlData, std::u16string_view xmlRule,

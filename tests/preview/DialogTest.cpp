@@ -9,10 +9,12 @@
 
 #include "platform/printer/PrintOutcome.h"
 #include "platform/qt/QtApplication.h"
-#include "preview/ImageControl.h"
 #include "preview/PreviewFixtures.h"
 #include "preview/PreviewPage.h"
-#include "preview/UnitComPrintForm.h"
+#include "preview/ShowPreview.h"
+#include "preview/dialog/ImageControl.h"
+#include "preview/dialog/QtPictures.h"
+#include "preview/dialog/UnitComPrintForm.h"
 #include "printing/unitCommonPrinting.h"
 #include "support/TestPrinter.h"
 
@@ -26,6 +28,7 @@ using test::PreviewRule;
 // The dialog with its error box replaced by a record of the texts it would show.
 class RecordingForm : public TFormComPrint {
  public:
+  RecordingForm() : TFormComPrint(PrintPreviewedDocuments) {}
   std::vector<QString> errors;
 
  protected:
@@ -104,7 +107,7 @@ TEST(ErrorBox, FullStopAfterCharactersThatSortAfterIt) {
                {"打印失败", "打印失败."},
                {"", ""}};
   for (const auto& c : cases) {
-    EXPECT_EQ(ErrorBoxText(codepage::Utf8ToAnsi(c.message)), QString::fromUtf8(c.shown));
+    EXPECT_EQ(ErrorBoxText(c.message), QString::fromUtf8(c.shown));
   }
 }
 
@@ -228,7 +231,7 @@ TEST_F(Dialog, PageAreaShowsWhatComposePageAreaDraws) {
     EXPECT_EQ(form.imgPreview->size(), QSize(200, 100));
     const QImage shown =
         form.ScrollBox1->widget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    EXPECT_EQ(shown, ComposePageArea(page));
+    EXPECT_EQ(shown, ToQImage(ComposePageArea(page)));
     // Beyond the page the scroll box's own colour shows.
     const QImage box = form.ScrollBox1->viewport()->grab().toImage();
     EXPECT_EQ(PixelAt(box, 500, 400), test::kAreaColor);

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/cairo/RasterImage.h"
 #include "platform/codepage/CodePage.h"
 #include "printing/PrintingFixtures.h"
 
@@ -38,6 +39,9 @@ inline const QRgb kAreaColor = qRgb(240, 251, 255);
 inline QRgb PixelAt(const QImage& image, int x, int y) {
   const QRgb pixel = image.pixel(x, y);
   return qRgb(qRed(pixel), qGreen(pixel), qBlue(pixel));
+}
+inline QRgb PixelAt(const RasterImage& image, int x, int y) {
+  return (image.Pixel(x, y) & RGB_MASK) | 0xFF000000u;
 }
 
 // Sets or unsets an environment variable while it lives.

@@ -6,9 +6,10 @@
 #include <string>
 
 #include "platform/core/Error.h"
-#include "preview/ImageControl.h"
 #include "preview/PreviewFixtures.h"
 #include "preview/PreviewPage.h"
+#include "preview/dialog/ImageControl.h"
+#include "preview/dialog/QtPictures.h"
 
 namespace tavo {
 namespace {
@@ -58,9 +59,9 @@ TEST(PreviewPage, SizedFromPixelsThenMillimetresThenTheDesignedSize) {
   };
   for (const auto& c : cases) {
     const PreviewPage page = DrawPreviewPage(kPreviewData, codepage::Utf8ToWide(c.rule), u"");
-    EXPECT_EQ(page.page.width(), c.width) << c.rule;
-    EXPECT_EQ(page.page.height(), c.height) << c.rule;
-    EXPECT_EQ(page.page.logicalDpiX(), 96) << c.rule;
+    EXPECT_EQ(page.page.Width(), c.width) << c.rule;
+    EXPECT_EQ(page.page.Height(), c.height) << c.rule;
+    EXPECT_EQ(ToQImage(page.page).logicalDpiX(), 96) << c.rule;
   }
 }
 
@@ -82,7 +83,8 @@ TEST(PreviewPage, BackgroundUnderTheElements) {
   const PreviewPage page = DrawPreviewPage(kPreviewData, PreviewRule(R"(width="200" height="100")"),
                                            test::GreyBackground(50, 40));
   ASSERT_TRUE(page.backgroundShown);
-  EXPECT_EQ(page.background.size(), QSize(50, 40));
+  EXPECT_EQ(page.background.Width(), 50);
+  EXPECT_EQ(page.background.Height(), 40);
   EXPECT_EQ(PixelAt(page.page, 10, 10), test::kGrey);
   EXPECT_EQ(PixelAt(page.page, 49, 39), test::kGrey);
   EXPECT_EQ(PixelAt(page.page, 50, 10), test::kWhite);  // a fresh page beside the picture
@@ -97,7 +99,7 @@ TEST(PreviewPage, BackgroundFileByItsExtension) {
   const PictureFile file("form.BMP", test::BmpFile(50, 40));
   const PreviewPage fromFile =
       DrawPreviewPage(kPreviewData, PreviewRule(R"(width="200" height="100")"), file.Path());
-  EXPECT_EQ(fromFile.background, fromText.background);
+  EXPECT_EQ(ToQImage(fromFile.background), ToQImage(fromText.background));
   EXPECT_EQ(fromFile.page, fromText.page);
 
   const PictureFile unknown("form.txt", test::BmpFile(50, 40));
@@ -116,7 +118,7 @@ TEST(PreviewPage, TextThatIsNeitherFileNorPictureLeavesNoBackground) {
     const PreviewPage page =
         DrawPreviewPage(kPreviewData, PreviewRule(R"(width="200" height="100")"), path);
     EXPECT_TRUE(page.backgroundShown);
-    EXPECT_TRUE(page.background.isNull());
+    EXPECT_FALSE(page.background.HasGraphic());
     EXPECT_EQ(PixelAt(page.page, 10, 10), test::kWhite);
     EXPECT_EQ(PixelAt(page.page, 10, 20), test::kRed);
   }
@@ -126,16 +128,19 @@ TEST(PreviewPage, AreaShowsTheBackgroundThroughThePagesTransparentColour) {
   // The page's bottom-left pixel is white: white lets what lies below show through.
   const PreviewPage page = DrawPreviewPage(kPreviewData, PreviewRule(R"(width="200" height="100")"),
                                            test::GreyBackground(300, 150));
-  const QImage area = ComposePageArea(page);
-  ASSERT_EQ(area.size(), QSize(300, 150));
+  const RasterImage area = ComposePageArea(page);
+  ASSERT_EQ(PageAreaSize(page), (PixelSize{300, 150}));
+  ASSERT_EQ(area.Width(), 300);
+  ASSERT_EQ(area.Height(), 150);
   EXPECT_EQ(PixelAt(area, 10, 10), test::kGrey);
   EXPECT_EQ(PixelAt(area, 10, 20), test::kRed);
   EXPECT_EQ(PixelAt(area, 250, 120), test::kGrey);  // the background beyond the page
 
   const PreviewPage small = DrawPreviewPage(
       kPreviewData, PreviewRule(R"(width="200" height="100")"), test::GreyBackground(50, 40));
-  const QImage smallArea = ComposePageArea(small);
-  ASSERT_EQ(smallArea.size(), QSize(200, 100));
+  const RasterImage smallArea = ComposePageArea(small);
+  ASSERT_EQ(smallArea.Width(), 200);
+  ASSERT_EQ(smallArea.Height(), 100);
   EXPECT_EQ(PixelAt(smallArea, 10, 10), test::kGrey);
   EXPECT_EQ(PixelAt(smallArea, 100, 10), test::kAreaColor);
   EXPECT_EQ(PixelAt(smallArea, 100, 20), test::kRed);
@@ -143,7 +148,7 @@ TEST(PreviewPage, AreaShowsTheBackgroundThroughThePagesTransparentColour) {
   const PreviewPage bare =
       DrawPreviewPage(kPreviewData, PreviewRule(R"(width="200" height="100")"), u"");
   EXPECT_FALSE(bare.backgroundShown);
-  const QImage bareArea = ComposePageArea(bare);
+  const RasterImage bareArea = ComposePageArea(bare);
   EXPECT_EQ(PixelAt(bareArea, 10, 10), test::kAreaColor);
   EXPECT_EQ(PixelAt(bareArea, 10, 20), test::kRed);
 }
@@ -170,9 +175,12 @@ TEST(PreviewPage, WritesTheAreaAsPng) {
                   test::GreyBackground(50, 40), path.string());
   const QImage written(QString::fromStdString(path.string()));
   std::filesystem::remove(path);
-  const QImage expected = ComposePageArea(DrawPreviewPage(
-      kPreviewData, PreviewRule(R"(width="200" height="100")"), test::GreyBackground(50, 40)));
+  const QImage expected = ToQImage(ComposePageArea(DrawPreviewPage(
+      kPreviewData, PreviewRule(R"(width="200" height="100")"), test::GreyBackground(50, 40))));
   EXPECT_EQ(written.convertToFormat(QImage::Format_RGB32), expected);
+  // Marked as 96 dots per inch, as the preview is drawn.
+  EXPECT_EQ(written.dotsPerMeterX(), 3780);
+  EXPECT_EQ(written.dotsPerMeterY(), 3780);
   EXPECT_THROW(WritePreviewPng(kPreviewData, PreviewRule(""), u"", "/no/such/dir/out.png"), Error);
 }
 

@@ -6,7 +6,10 @@
 
 #include <optional>
 
+#include "platform/cairo/FontMapping.h"
 #include "platform/qt/QtApplication.h"
+#include "preview/ShowPreview.h"
+#include "preview/dialog/OpenPreview.h"
 
 namespace tavo {
 namespace {
@@ -14,6 +17,9 @@ namespace {
 class QtTestApplication : public ::testing::Environment {
  public:
   void SetUp() override {
+    // As the control does before its first preview; and this program carries the dialog itself.
+    LoadFontMapping();
+    UseLinkedPreviewDialog(ShowPreviewDialog);
     scope_.emplace(QtUse::Drawing);
     EnsureQtApplication();
   }

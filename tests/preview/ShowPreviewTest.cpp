@@ -5,13 +5,14 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/core/Display.h"
 #include "platform/core/Error.h"
-#include "platform/qt/Display.h"
 #include "platform/qt/QtApplication.h"
-#include "preview/ImageControl.h"
 #include "preview/PreviewFixtures.h"
 #include "preview/ShowPreview.h"
-#include "preview/UnitComPrintForm.h"
+#include "preview/dialog/ImageControl.h"
+#include "preview/dialog/OpenPreview.h"
+#include "preview/dialog/UnitComPrintForm.h"
 
 namespace tavo {
 namespace {

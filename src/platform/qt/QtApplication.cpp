@@ -7,9 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/cairo/FontMapping.h"
+#include "platform/core/Display.h"
 #include "platform/core/Error.h"
-#include "platform/qt/Display.h"
 
 namespace tavo {
 namespace {
@@ -27,10 +26,10 @@ void FilterQtMessages(QtMsgType type, const QMessageLogContext& context, const Q
   }
 }
 
-// The font mapping and the message filter, once per process. The filter stays installed in
-// Qt after any call: the module is never unloaded, so it cannot point into code that is gone.
+// The message filter, once per process. It stays installed in Qt after any call: the module is
+// never unloaded, so it cannot point into code that is gone. (The project's font mapping is the
+// caller's to load, before the first application: fontconfig's configuration is the process's.)
 void PrepareQt() {
-  LoadFontMapping();
   static const bool filtering = [] {
     g_previousHandler = qInstallMessageHandler(FilterQtMessages);
     return true;

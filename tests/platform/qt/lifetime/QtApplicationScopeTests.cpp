@@ -9,8 +9,9 @@
 #include <cstdlib>
 #include <thread>
 
+#include "platform/cairo/FontMapping.h"
+#include "platform/core/Display.h"
 #include "platform/core/Error.h"
-#include "platform/qt/Display.h"
 #include "platform/qt/QtApplication.h"
 
 namespace tavo {
@@ -64,8 +65,10 @@ QString SongTiFamily() {
 }
 
 // An application that ends takes fontconfig's configuration with it unless it is kept: the
-// next call would draw 宋体 in whatever font fontconfig picks.
+// next call would draw 宋体 in whatever font fontconfig picks. (The control loads the mapping
+// before it shows a preview.)
 TEST_F(QtApplicationScopes, TheFontMappingOutlivesEachApplication) {
+  LoadFontMapping();
   for (int call = 0; call < 3; ++call) {
     const QtApplicationScope printing(QtUse::Drawing);
     EnsureQtApplication();

@@ -1,4 +1,4 @@
-#include "platform/qt/Display.h"
+#include "platform/core/Display.h"
 
 #include <cstdlib>
 

@@ -1,21 +1,21 @@
-#include "preview/UnitComPrintForm.h"
+#include "preview/dialog/UnitComPrintForm.h"
 
 #include <QApplication>
 #include <QFrame>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
-#include <exception>
+#include <utility>
 
-#include "platform/codepage/CodePage.h"
-#include "preview/ImageControl.h"
 #include "preview/PreviewPage.h"
-#include "printing/unitCommonPrinting.h"
+#include "preview/dialog/ImageControl.h"
+#include "preview/dialog/QtPictures.h"
 
 namespace tavo {
 namespace {
 
 const QColor kButtonBarColor(240, 251, 255);
+const QColor kAreaColor{QRgb(kPageAreaColor)};
 
 QFont SongTi(int pixelHeight) {
   QFont font(QString::fromUtf8("宋体"));
@@ -43,15 +43,16 @@ QPushButton* MakeButton(const char* utf8Caption, QWidget* panel, int left) {
 
 }  // namespace
 
-QString ErrorBoxText(std::string_view ansiMessage) {
-  QString text = QString::fromStdString(codepage::AnsiToUtf8(ansiMessage));
+QString ErrorBoxText(std::string_view utf8Message) {
+  QString text = QString::fromUtf8(utf8Message.data(), static_cast<qsizetype>(utf8Message.size()));
   if (!text.isEmpty() && text.back() > QChar(u'.')) text += u'.';
   return text;
 }
 
-TFormComPrint::TFormComPrint(QWidget* owner)
+TFormComPrint::TFormComPrint(PrintDocuments printDocuments, QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                         Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+                         Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      printDocuments_(std::move(printDocuments)) {
   setWindowTitle(QString::fromUtf8("打印预览"));
   setFixedSize(835, 549);
   Paint(*this, Qt::white);
@@ -70,11 +71,11 @@ TFormComPrint::TFormComPrint(QWidget* owner)
   ScrollBox1 = new QScrollArea(this);
   ScrollBox1->setGeometry(0, 0, 835, 514);
   ScrollBox1->setWidgetResizable(false);
-  Paint(*ScrollBox1, kPageAreaColor);
-  Paint(*ScrollBox1->viewport(), kPageAreaColor);
+  Paint(*ScrollBox1, kAreaColor);
+  Paint(*ScrollBox1->viewport(), kAreaColor);
 
   pageArea_ = new QWidget;
-  Paint(*pageArea_, kPageAreaColor);
+  Paint(*pageArea_, kAreaColor);
   imgBG = new ImageControl(pageArea_);
   imgBG->setGeometry(0, 0, 761, 505);
   imgBG->hide();
@@ -95,22 +96,20 @@ TFormComPrint::~TFormComPrint() = default;
 
 void TFormComPrint::ShowPage(const PreviewPage& page) {
   imgBG->setVisible(page.backgroundShown);
-  imgBG->SetPicture(page.background);
-  if (page.backgroundShown) imgBG->resize(page.background.size());
-  imgPreview->SetPicture(page.page);
-  imgPreview->resize(page.page.size());
+  imgBG->SetPicture(ToQImage(page.background));
+  if (page.backgroundShown) imgBG->resize(page.background.Width(), page.background.Height());
+  imgPreview->SetPicture(ToQImage(page.page));
+  imgPreview->resize(page.page.Width(), page.page.Height());
   imgPreview->raise();
-  pageArea_->resize(PageAreaSize(page));
+  const PixelSize area = PageAreaSize(page);
+  pageArea_->resize(area.width, area.height);
 }
 
 void TFormComPrint::BitBtn1Click() { reject(); }
 
 void TFormComPrint::BitBtn2Click() {
-  try {
-    PrintOnCurrentPrinter(codepage::WideToAnsi(FXmlRule), codepage::WideToAnsi(FXmlData));
-  } catch (const std::exception& failure) {
-    ShowError(ErrorBoxText(failure.what()));
-  }
+  if (!printDocuments_) return;
+  if (const auto failure = printDocuments_(FXmlData, FXmlRule)) ShowError(ErrorBoxText(*failure));
 }
 
 void TFormComPrint::ShowError(const QString& text) {

@@ -1,4 +1,4 @@
-#include "preview/ImageControl.h"
+#include "preview/dialog/ImageControl.h"
 
 #include <QPainter>
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "preview/PreviewDialog.h"
+
 class QFrame;
 class QPushButton;
 class QScrollArea;
@@ -16,14 +18,15 @@ namespace tavo {
 class ImageControl;
 struct PreviewPage;
 
-// The text of an error box for a failure's message (ANSI): a full stop is appended when the
+// The text of an error box for a failure's message (UTF-8): a full stop is appended when the
 // message's last character sorts after ".".
-QString ErrorBoxText(std::string_view ansiMessage);
+QString ErrorBoxText(std::string_view utf8Message);
 
 class TFormComPrint : public QDialog {
  public:
-  // Builds the designed layout; nothing else runs.
-  explicit TFormComPrint(QWidget* owner = nullptr);
+  // Builds the designed layout; nothing else runs. The print button prints through
+  // `printDocuments` (none: the button does nothing).
+  explicit TFormComPrint(PrintDocuments printDocuments = {}, QWidget* owner = nullptr);
   ~TFormComPrint() override;
 
   // Puts a drawn preview into the images: imgBG at its picture's size (hidden when no
@@ -54,6 +57,7 @@ class TFormComPrint : public QDialog {
 
  private:
   QWidget* pageArea_;  // holds both images, so they scroll together
+  PrintDocuments printDocuments_;
 };
 
 }  // namespace tavo
