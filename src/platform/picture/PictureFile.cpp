@@ -17,25 +17,29 @@
 #include "platform/codepage/CodePage.h"
 #include "platform/core/Error.h"
 #include "platform/core/FileDescriptor.h"
+#include "platform/picture/DecodedPictures.h"
 
 namespace tavo {
 namespace {
 
 using Decoder = std::optional<Graphic> (*)(std::span<const uint8_t>);
 
-std::vector<uint8_t> ReadWholeFile(const std::string& ansiPath) {
-  const std::string path = codepage::AnsiToUtf8(ansiPath);
-  // Non-blocking, so that naming a FIFO cannot hang the caller; regular files ignore the flag.
-  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+// The open picture file's identity; throws unless it is a regular file.
+FileIdentity RegularFileIdentity(const FileDescriptor& file, const std::string& ansiPath) {
   if (file.Get() < 0) throw Error("Cannot open picture file " + ansiPath);
   struct stat status {};
   if (::fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
     throw Error("Cannot read picture file " + ansiPath);
   }
-  if (static_cast<uint64_t>(status.st_size) > kMaxPictureFileBytes) {
+  return FileIdentity::Of(status);
+}
+
+std::vector<uint8_t> ReadWholeFile(const FileDescriptor& file, const FileIdentity& identity,
+                                   const std::string& ansiPath) {
+  if (static_cast<uint64_t>(identity.size) > kMaxPictureFileBytes) {
     throw Error("Picture file " + ansiPath + " is too large");
   }
-  std::vector<uint8_t> bytes(static_cast<size_t>(status.st_size));
+  std::vector<uint8_t> bytes(static_cast<size_t>(identity.size));
   size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t got = ::read(file.Get(), bytes.data() + done, bytes.size() - done);
@@ -94,11 +98,20 @@ Decoder DecoderForExtension(const std::string& extension) {
 
 Picture LoadPictureFile(const std::string& ansiPath) {
   Decoder decoder = DecoderForExtension(ExtensionOf(ansiPath));
-  const std::vector<uint8_t> bytes = ReadWholeFile(ansiPath);
-  if (!decoder) decoder = SniffDecoder(bytes);
+  // Non-blocking, so that naming a FIFO cannot hang the caller; regular files ignore the flag.
+  const FileDescriptor file(
+      ::open(codepage::AnsiToUtf8(ansiPath).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  const FileIdentity identity = RegularFileIdentity(file, ansiPath);
+  // The kind comes from the name, so the same file under another name may decode otherwise.
+  const std::string kind = AsciiLower(ExtensionOf(ansiPath));
+  if (std::optional<Picture> decoded = FindDecodedPicture(identity, kind)) return *decoded;
+  const std::vector<uint8_t> bytes = ReadWholeFile(file, identity, ansiPath);
   Picture picture;
+  if (!decoder) decoder = SniffDecoder(bytes);
   if (!decoder) return picture;
   if (std::optional<Graphic> graphic = decoder(bytes)) picture.Assign(std::move(*graphic));
+  if (static_cast<int64_t>(bytes.size()) == identity.size)
+    KeepDecodedPicture(identity, kind, picture);
   return picture;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/picture/PictureFile.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <png.h>
 #include <sys/stat.h>
@@ -107,6 +108,32 @@ TEST_F(PictureFileTest, AnsiPathIsConvertedForTheFileSystem) {
   const std::string ansiPath = codepage::Utf8ToAnsi(path);
   ASSERT_NE(ansiPath, path);
   EXPECT_TRUE(LoadPictureFile(ansiPath).HasGraphic());
+}
+
+// A form shown for one preview after another is decoded once; any change to the file, even one
+// that keeps its size and time stamp, is seen at the next load.
+TEST_F(PictureFileTest, AnUnchangedFileIsDecodedOnceAndAChangedOneAgain) {
+  const auto pixelsOf = [](const Picture& picture) { return picture.GetGraphic()->pixels; };
+  const std::string path = Write("form.png", PngFile());
+  const Picture first = LoadPictureFile(path);
+  const Picture second = LoadPictureFile(path);
+  ASSERT_TRUE(first.HasGraphic());
+  EXPECT_EQ(first.GetGraphic(), second.GetGraphic()) << "decoded twice";
+
+  struct stat before {};
+  ASSERT_EQ(::stat(path.c_str(), &before), 0);
+  Write("form.png",
+        testimages::EncodePng({2, 1, PNG_COLOR_TYPE_RGB, 8, false, {}, {}, {{9, 9, 9, 9, 9, 9}}}));
+  const timespec times[2] = {before.st_atim, before.st_mtim};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  const Picture rewritten = LoadPictureFile(path);
+  ASSERT_TRUE(rewritten.HasGraphic());
+  EXPECT_NE(pixelsOf(rewritten), pixelsOf(first));
+  EXPECT_EQ(pixelsOf(rewritten)[0] & 0xFFFFFF, 0x090909u);
+
+  // The same file under a name of another kind is read as that kind.
+  fs::create_hard_link(path, dir_ / "form.bmp");
+  EXPECT_FALSE(LoadPictureFile((dir_ / "form.bmp").string()).HasGraphic());
 }
 
 }  // namespace
