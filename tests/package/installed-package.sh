@@ -71,6 +71,7 @@ check "the Chromium policy file is there and is JSON" python3 -m json.tool /etc/
 
 # A user's own registration of another module path wins; removing it falls back.
 module=$(grep '/TavoPreFmtPrinter2X.so$' "$work/files.txt")
+check "the preview dialog's module lies beside the control's" test -f "$(dirname "$module")/TavoPreviewDialog.so"
 user_registration_wins() {
   as_user mkdir -p "$home/mine" && as_user cp "$module" "$home/mine/" &&
     as_user tavoprint register "$home/mine/TavoPreFmtPrinter2X.so" | grep -q "$home/.local/share/tavo/registry.reg" &&
