@@ -114,7 +114,9 @@ void RunSample(const Options& options) {
         {"cpu_s", Number(cpuSeconds)},
         {"median_cpu_ms", Number(Median(cpuTimes) * 1e3)},
         {"pages_per_cpu_s", Number(runs / cpuSeconds)},
-        {"peak_rss_kb", std::to_string(PeakRssKb())}});
+        {"peak_rss_kb", std::to_string(PeakRssKb())},
+        {"font_pages_kb", std::to_string(ResidentFontPagesKb())},
+        {"anon_rss_kb", std::to_string(AnonymousRssKb())}});
 }
 
 // The floor of the PDF printer: the sample's page, recorded once, drawn N times with bare cairo

@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <numeric>
 #include <sstream>
@@ -51,6 +52,30 @@ long long DrawPreview(const std::u16string& data, const std::u16string& rule,
                       const std::u16string& background) {
   const PreviewPage page = DrawPreviewPage(data, rule, background);
   return static_cast<long long>(page.page.Width()) * page.page.Height();
+}
+
+long ResidentFontPagesKb() {
+  std::ifstream smaps("/proc/self/smaps");
+  std::string line;
+  bool font = false;
+  long kb = 0;
+  while (std::getline(smaps, line)) {
+    if (!line.empty() && std::isxdigit(static_cast<unsigned char>(line[0])) &&
+        line.find('-') < line.find(' ')) {
+      font = line.ends_with(".ttf") || line.ends_with(".ttc") || line.ends_with(".otf");
+    } else if (font && line.starts_with("Rss:")) {
+      kb += std::stol(line.substr(4));
+    }
+  }
+  return kb;
+}
+
+long AnonymousRssKb() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.starts_with("RssAnon:")) return std::stol(line.substr(8));
+  return 0;
 }
 
 long PeakRssKb() {

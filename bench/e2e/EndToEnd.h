@@ -28,6 +28,10 @@ long long DrawPreview(const std::u16string& data, const std::u16string& rule,
 
 // Peak resident memory of this process so far (ru_maxrss), in KiB.
 long PeakRssKb();
+// At the moment of the call: the resident pages of the mapped font files (clean pages of the
+// page cache, shared with every process using the fonts), and the process's own anonymous ones.
+long ResidentFontPagesKb();
+long AnonymousRssKb();
 
 // CPU seconds this process (all its threads) has used so far.
 double ProcessCpuSeconds();

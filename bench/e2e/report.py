@@ -184,6 +184,11 @@ def section_sample(records, floor):
         out.append(f"- Peak memory of the print-only process at most {GOAL_PRINT_MIB} MiB (Qt "
                    f"devices: {BEFORE['print_mib']} MiB): {peak:.1f} MiB: "
                    + ("**met**." if peak <= GOAL_PRINT_MIB else "**not met**.")
+                   + (f" Of the resident memory at the end, {pdf['font_pages_kb'] / 1024:.1f} MiB are "
+                      "pages of the mapped font files (clean page-cache pages shared with every "
+                      "process that uses the fonts; the kernel maps 64 KiB around each glyph "
+                      f"read) and {pdf['anon_rss_kb'] / 1024:.1f} MiB the process's own anonymous memory."
+                      if "font_pages_kb" in pdf else "")
                    + f" The PDF printer's CPU time per invoice was {BEFORE['pdf_cpu_ms']} ms "
                    f"with Qt's QPdfWriter; now {ms(pdf['median_cpu_ms'])} ms.")
     return out
