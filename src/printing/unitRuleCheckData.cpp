@@ -19,8 +19,6 @@ namespace {
 
 using Severity = TFindingSeverity;
 
-std::string Quote(std::string_view text) { return "\"" + std::string(text) + "\""; }
-
 // The line height the surface gives a font of that size, in rule pixels, as a reasonable font
 // has it (1.2 em); what a row's text takes is known only when it is drawn, so row positions
 // below are estimates.

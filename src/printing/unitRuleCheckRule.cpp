@@ -14,8 +14,6 @@ namespace {
 
 using Severity = TFindingSeverity;
 
-std::string Quote(std::string_view text) { return "\"" + std::string(text) + "\""; }
-
 std::vector<std::string> NamesOf(const std::vector<TKeySpec>& keys) {
   std::vector<std::string> names;
   for (const TKeySpec& key : keys) names.emplace_back(key.name);
