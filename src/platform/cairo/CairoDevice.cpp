@@ -193,10 +193,17 @@ void CairoDevice::Rectangle(const Rect& rect, const Pen& pen, const Brush& brush
   const int64_t left = std::min(rect.left, rect.right), right = std::max(rect.left, rect.right);
   const int64_t top = std::min(rect.top, rect.bottom), bottom = std::max(rect.top, rect.bottom);
   if (right <= left || bottom <= top) return;
-  if (brush.style == BrushStyle::Solid) FillPixels(left, top, right, bottom, brush.color);
   const int32_t width = PenPixels(pen);
   const int64_t before = (width - 1) / 2, after = width / 2 + 1;
   const int64_t lastX = right - 1, lastY = bottom - 1;
+  // A border of the fill's own colour covers what lies around the filled inside: together they
+  // are the outer box, one fill (each module of a barcode is such a rectangle).
+  const bool solid = brush.style == BrushStyle::Solid;
+  if (solid && brush.color == pen.color) {
+    FillPixels(left - before, top - before, lastX + after, lastY + after, pen.color);
+    return;
+  }
+  if (solid) FillPixels(left, top, right, bottom, brush.color);
   FillPixels(left - before, top - before, lastX + after, top + after, pen.color);
   FillPixels(left - before, lastY - before, lastX + after, lastY + after, pen.color);
   FillPixels(left - before, top - before, left + after, lastY + after, pen.color);

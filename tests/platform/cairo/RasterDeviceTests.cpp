@@ -123,6 +123,26 @@ TEST(RasterCanvas, RectangleHasExclusiveRightAndBottomEdges) {
     }
 }
 
+// A border of the brush's colour, as a barcode's modules have it, is drawn as one fill of the
+// outer box: the same pixels as the border around the filled inside, for any pen width.
+TEST(RasterCanvas, RectangleOfOneColourLightsTheBorderAndTheInside) {
+  for (const int32_t width : {1, 2, 3}) {
+    RasterCanvas raster(40, 40);
+    Canvas& canvas = raster.GetCanvas();
+    canvas.SetPenWidth(width);
+    canvas.SetPenColor(0x0000FF);
+    canvas.SetBrushColor(0x0000FF);
+    canvas.Rectangle(Rect{10, 10, 20, 15});
+    const int before = (width - 1) / 2, after = width / 2;  // the pen's pixels around the edges
+    for (int y = 5; y < 22; ++y)
+      for (int x = 5; x < 27; ++x) {
+        const bool inside =
+            x >= 10 - before && x <= 19 + after && y >= 10 - before && y <= 14 + after;
+        ASSERT_EQ(raster.Pixel(x, y), inside ? kRed : kWhite) << width << ": " << x << "," << y;
+      }
+  }
+}
+
 TEST(RasterCanvas, ClearBrushLeavesTheInterior) {
   RasterCanvas raster(40, 40);
   Canvas& canvas = raster.GetCanvas();
