@@ -1,0 +1,28 @@
+// The rule's elements as a list box: the keyboard's way to select what the mouse clicks on the
+// form. The stage then moves the selection with the arrow keys.
+import { describe } from './Stage.js';
+
+/** @typedef {import('./DesignerState.js').DesignerState} DesignerState */
+
+export class ElementList {
+  /** @param {DesignerState} state @param {HTMLSelectElement} list */
+  constructor(state, list) {
+    this.state = state;
+    this.list = list;
+    state.addEventListener('change', (e) => { if (!e.detail.live) this.render(); });
+    state.addEventListener('selection', () => this.render());
+    list.addEventListener('change', () => {
+      const chosen = new Set([...list.selectedOptions].map((o) => o.value));
+      state.select(state.doc.elements().filter((el) => chosen.has(el.uid)));
+    });
+  }
+
+  render() {
+    const options = this.state.doc.elements().map((el, i) => {
+      const option = new Option(`${i + 1}. ${describe(el)}`, el.uid);
+      option.selected = this.state.selection.has(el.uid);
+      return option;
+    });
+    this.list.replaceChildren(...options);
+  }
+}

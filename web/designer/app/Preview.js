@@ -1,0 +1,114 @@
+// The live preview: after each edit (debounced) the engine draws the page, either as the chosen
+// printer would receive it (renderPrintPage, shown over the form picture) or as the 96 dpi
+// preview dialog shows it (renderPreview, with the form picture under it). One request at a
+// time; an edit made while one is out makes its answer stale, and a fresh one follows.
+import { inWords } from './Connection.js';
+import { stageSize } from './pageGeometry.js';
+
+/** @typedef {import('./DesignerState.js').DesignerState} DesignerState */
+/** @typedef {import('./Connection.js').Connection} Connection */
+
+const DEBOUNCE_MS = 300;
+
+export class Preview {
+  /**
+   * @param {DesignerState} state
+   * @param {Connection} connection
+   * @param {{picture: HTMLImageElement, form: HTMLImageElement, stage: HTMLElement,
+   *          time: HTMLElement, say: (text: string) => void, data: () => string,
+   *          printer: () => string, zoom: () => number}} parts
+   */
+  constructor(state, connection, parts) {
+    this.state = state;
+    this.connection = connection;
+    this.parts = parts;
+    /** @type {'print'|'dialog'|'off'} */
+    this.view = 'print';
+    this.timer = 0;
+    this.generation = 0;
+    this.busy = false;
+    /** when the oldest edit not yet on screen was made (performance.now()) */
+    this.editedAt = null;
+    /** @type {number|null} the last refresh, edit to picture on screen, in milliseconds */
+    this.lastRefreshMs = null;
+    /** resolves each time a picture is on screen */
+    this.shown = Promise.resolve();
+    this.#resetShown();
+    state.addEventListener('change', (e) => { if (!e.detail.live) this.schedule(); });
+    state.addEventListener('picture', () => this.schedule());
+    connection.addEventListener('open', () => this.schedule());
+  }
+
+  /** @param {'print'|'dialog'|'off'} view */
+  setView(view) {
+    this.view = view;
+    this.parts.stage.dataset.view = view;
+    this.parts.picture.hidden = true;
+    this.schedule();
+  }
+
+  /** Asks for a new picture after the edits stop for a moment. */
+  schedule() {
+    this.generation += 1;
+    this.editedAt ??= performance.now();
+    clearTimeout(this.timer);
+    if (this.view === 'off') {
+      this.editedAt = null;
+      return;
+    }
+    this.timer = setTimeout(() => this.#request(), DEBOUNCE_MS);
+  }
+
+  async #request() {
+    if (this.busy) return; // the answer in flight is stale; #request runs again when it is in
+    const control = this.connection.control;
+    if (!control) return;
+    const generation = this.generation;
+    const view = this.view;
+    const rule = this.state.doc.serialize();
+    const data = this.parts.data();
+    this.busy = true;
+    let picture = null;
+    try {
+      if (view === 'dialog') {
+        picture = await control.renderPreview(data, rule, this.state.picture?.base64 ?? '');
+      } else {
+        const width = Math.round(stageSize(this.state.doc, this.parts.zoom()).width * (window.devicePixelRatio || 1));
+        picture = await control.renderPrintPage(data, rule, this.parts.printer(), width);
+      }
+    } catch (error) {
+      if (generation === this.generation) this.parts.say(`The preview could not be drawn: ${inWords(error)}`);
+    } finally {
+      this.busy = false;
+    }
+    if (generation !== this.generation || view !== this.view) {
+      this.#request();
+      return;
+    }
+    if (!picture) {
+      this.editedAt = null;
+      return;
+    }
+    await this.#show(picture);
+  }
+
+  async #show(picture) {
+    const img = this.parts.picture;
+    img.src = `data:image/png;base64,${picture.png}`;
+    await img.decode().catch(() => {});
+    img.hidden = false;
+    if (this.editedAt !== null) {
+      this.lastRefreshMs = performance.now() - this.editedAt;
+      this.parts.time.textContent = `Preview refreshed in ${Math.round(this.lastRefreshMs)} ms`;
+    }
+    this.editedAt = null;
+    this.#resolveShown();
+    this.#resetShown();
+  }
+
+  #resetShown() {
+    this.shown = new Promise((resolve) => { this.#resolveShown = resolve; });
+  }
+
+  #resolveShown = () => {};
+}

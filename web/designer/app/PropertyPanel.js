@@ -1,0 +1,64 @@
+// The selected element's keys: every key the engine reads for its kind, as typed in the rule.
+import { elementKeys } from '../rule/Keys.js';
+import { keyField } from './keyField.js';
+import { describe } from './Stage.js';
+import { readPicture } from './readPicture.js';
+
+/** @typedef {import('./DesignerState.js').DesignerState} DesignerState */
+
+export class PropertyPanel {
+  /** @param {DesignerState} state @param {HTMLElement} root */
+  constructor(state, root) {
+    this.state = state;
+    this.root = root;
+    state.addEventListener('selection', () => this.render());
+    state.addEventListener('change', (e) => { if (!e.detail.live) this.render(); });
+  }
+
+  render() {
+    const selected = this.state.selected();
+    if (selected.length !== 1) {
+      const note = document.createElement('p');
+      note.className = 'note';
+      note.textContent = selected.length === 0 ? 'Select an element.' : `${selected.length} elements selected.`;
+      this.root.replaceChildren(note);
+      return;
+    }
+    // Keep the focused key focused across the redraw that its own change causes.
+    const focusedKey = /** @type {HTMLElement|null} */ (this.root.querySelector('.key:focus-within'))?.dataset.key;
+    const [el] = selected;
+    const heading = document.createElement('h2');
+    heading.textContent = describe(el);
+    const keys = elementKeys[el.kind] ?? elementKeys.text;
+    const fields = keys.filter((key) => key.name !== 'type').map((key) => {
+      if (key.name === 'text') {
+        return keyField(key, el.text, (value) => this.state.change('Set text', () => { el.text = value ?? ''; }));
+      }
+      return keyField(key, el.get(key.name), (value) => this.state.change(`Set ${key.name}`, () => el.set(key.name, value)));
+    });
+    const parts = [heading, ...fields];
+    if (el.kind === 'image') parts.push(this.#pictureChooser(el));
+    this.root.replaceChildren(...parts);
+    if (focusedKey) this.root.querySelector(`.key[data-key="${focusedKey}"] input`)?.focus();
+  }
+
+  #pictureChooser(el) {
+    const row = document.createElement('div');
+    row.className = 'key';
+    const label = document.createElement('label');
+    label.textContent = 'Picture (PNG or JPEG, kept in the rule as Base64)';
+    const input = document.createElement('input');
+    input.type = 'file';
+    input.accept = 'image/png,image/jpeg';
+    input.id = `picture-${el.uid}`;
+    label.htmlFor = input.id;
+    input.addEventListener('change', async () => {
+      const file = input.files?.[0];
+      if (!file) return;
+      const { base64 } = await readPicture(file);
+      this.state.change('Set picture', () => { el.text = base64; });
+    });
+    row.append(label, input);
+    return row;
+  }
+}
