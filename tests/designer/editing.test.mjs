@@ -1,0 +1,79 @@
+// Undo and redo restore every state across twenty edits of different kinds; a value the engine
+// would not accept is shown as falling back and saved as typed.
+import assert from 'node:assert/strict';
+import { after, before, test } from 'node:test';
+import { currentRule, invoiceRulePath, openDesigner, openRule, saveRule, setKey } from './designer.mjs';
+
+let designer;
+before(async () => { designer = await openDesigner(); });
+after(async () => { await designer?.close(); });
+
+async function select(page, text) {
+  const list = page.locator('#element-list');
+  await list.selectOption(await list.locator('option', { hasText: text }).first().getAttribute('value'));
+}
+
+test('undo and redo across twenty edits restore each state exactly', async () => {
+  const { page } = designer;
+  await openRule(page, invoiceRulePath);
+  const states = [await currentRule(page)];
+  const edits = [
+    async () => { await select(page, 'fphm'); await page.focus('#stage'); await page.keyboard.press('ArrowDown'); },
+    async () => { await page.keyboard.press('Shift+ArrowLeft'); },
+    async () => { await page.keyboard.press('Alt+ArrowRight'); },
+    async () => { await setKey(page, '#properties', 'fontSize', '14'); },
+    async () => { await setKey(page, '#properties', 'horzAlign', 'otaRight'); },
+    async () => { await setKey(page, '#properties', 'fontColor', '$000000FF'); },
+    async () => { await page.click('#duplicate'); },
+    async () => { await page.focus('#stage'); await page.keyboard.press('Shift+ArrowDown'); },
+    async () => { await setKey(page, '#properties', 'id', 'fphm2'); },
+    async () => { await page.click('#delete'); },
+    async () => { await select(page, 'kprq'); await setKey(page, '#properties', 'fontName', '黑体'); },
+    async () => { await setKey(page, '#properties', 'wordBreak', 'true'); },
+    async () => { await setKey(page, '#page-settings', 'customOffsetLeft', '1.5'); },
+    async () => { await setKey(page, '#page-settings', 'landscape', ''); },
+    async () => { await select(page, 'Rectangle'); await setKey(page, '#properties', 'size', '3'); },
+    async () => { await page.focus('#stage'); await page.keyboard.press('ArrowUp'); },
+    async () => { await select(page, 'gmfmc'); await page.keyboard.press('Control+d'); },
+    async () => { await page.focus('#stage'); await page.keyboard.press('Delete'); },
+    async () => { await select(page, 'jshj'); await setKey(page, '#properties', 'vertAlign', 'otaBottom'); },
+    async () => { await setKey(page, '#properties', 'fontColor', ''); },
+  ];
+  await page.locator('summary', { hasText: 'Page' }).click();
+  for (const edit of edits) {
+    await edit();
+    const text = await currentRule(page);
+    assert.notEqual(text, states[states.length - 1], `edit ${states.length} changed the rule`);
+    states.push(text);
+  }
+  await page.focus('#stage');
+  for (let i = states.length - 2; i >= 0; --i) {
+    await page.keyboard.press('Control+z');
+    assert.equal(await currentRule(page), states[i], `undo to state ${i}`);
+  }
+  assert.equal(await page.isDisabled('#undo'), true);
+  for (let i = 1; i < states.length; ++i) {
+    await (i % 2 ? page.keyboard.press('Control+y') : page.click('#redo'));
+    assert.equal(await currentRule(page), states[i], `redo to state ${i}`);
+  }
+  assert.equal(await page.isDisabled('#redo'), true);
+});
+
+test('a bad value is shown as falling back and saved as typed', async () => {
+  const { page } = designer;
+  await openRule(page, invoiceRulePath);
+  await select(page, 'fphm');
+  await setKey(page, '#properties', 'fontSize', '12pt');
+  await setKey(page, '#properties', 'horzAlign', 'right');
+  const fontSize = page.locator('#properties .key[data-key="fontSize"]');
+  assert.equal(await fontSize.getAttribute('class'), 'key falls-back');
+  assert.match(await fontSize.locator('.note').textContent(), /^Falls back: /);
+  assert.equal(await fontSize.locator('input').getAttribute('aria-invalid'), 'true');
+  assert.match(await page.locator('#properties .key[data-key="horzAlign"] .note').textContent(), /^Falls back: /);
+  // A value the engine accepts says nothing of falling back.
+  assert.doesNotMatch(await page.locator('#properties .key[data-key="vertAlign"]').getAttribute('class'), /falls-back/);
+  const saved = await saveRule(page);
+  const line = saved.split('\n').find((l) => l.includes('id="fphm"'));
+  assert.match(line, / fontSize="12pt" /);
+  assert.match(line, / horzAlign="right" /);
+});
