@@ -5,7 +5,7 @@ import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import { after, before, test } from 'node:test';
 import {
-  decodePng, dragRule, formPicturePath, invoiceDataPath, openDesigner, saveRule, setKey, stageFrame, tavoprint, workFile,
+  decodePng, dragRule, formPicturePath, invoiceDataPath, openDesigner, openPanel, saveRule, setKey, stageFrame, tavoprint, workFile,
 } from './designer.mjs';
 
 let designer;
@@ -25,12 +25,14 @@ const fields = [
 test('fields dragged over the form print inside their boxes', { timeout: 120000 }, async () => {
   const { page, bridge } = designer;
   await page.click('#new-rule');
-  await page.locator('summary', { hasText: 'Page' }).click();
+  await openPanel(page, 'page-panel');
   for (const [key, value] of [['pageWidth', '241'], ['pageHeight', '140'], ['dpix', '96'], ['dpiy', '96'], ['landscape', 'true']]) {
     await setKey(page, '#page-settings', key, value);
   }
   await page.setInputFiles('#open-form', formPicturePath);
   await page.waitForFunction(() => !document.getElementById('form-picture').hidden);
+  // The boxes are measured to the pixel, so the grid is turned off.
+  await page.uncheck('#snap');
   const frame = await stageFrame(page);
   for (const { id, box, font, size, align } of fields) {
     await page.click('[data-add="field"]');
@@ -42,10 +44,10 @@ test('fields dragged over the form print inside their boxes', { timeout: 120000 
   }
   // One box dragged to the wrong place first, then moved by mouse and resized by its handle.
   await page.click('[data-add="field"]');
-  await dragRule(page, frame, { x: 300, y: 300 }, { x: 400, y: 310 });
+  await dragRule(page, frame, { x: 300, y: 300 }, { x: 400, y: 330 });
   await setKey(page, '#properties', 'id', 'gmfsbh');
-  await dragRule(page, frame, { x: 350, y: 305 }, { x: 190, y: 145 });
-  await dragRule(page, frame, { x: 240, y: 150 }, { x: 600, y: 160 });
+  await dragRule(page, frame, { x: 330, y: 315 }, { x: 170, y: 155 });
+  await dragRule(page, frame, { x: 240, y: 170 }, { x: 600, y: 160 });
 
   const rule = await saveRule(page);
   const placed = [...fields, { id: 'gmfsbh', box: [140, 140, 600, 160] }];

@@ -110,9 +110,13 @@ export async function dragRule(page, frame, from, to) {
   await page.mouse.up();
 }
 
+/** Opens one of the side panel's sections (a details element) by its id. */
+export const openPanel = (page, id) => page.evaluate((panel) => { document.getElementById(panel).open = true; }, id);
+
 /** Types a value into a key of the property or page panel and commits it. */
 export async function setKey(page, panel, key, value) {
   const input = page.locator(`${panel} .key[data-key="${key}"] input`);
   await input.fill(value);
   await input.press('Enter');
 }
+

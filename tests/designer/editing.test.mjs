@@ -2,7 +2,7 @@
 // would not accept is shown as falling back and saved as typed.
 import assert from 'node:assert/strict';
 import { after, before, test } from 'node:test';
-import { currentRule, invoiceRulePath, openDesigner, openRule, saveRule, setKey } from './designer.mjs';
+import { currentRule, invoiceRulePath, openDesigner, openPanel, openRule, saveRule, setKey } from './designer.mjs';
 
 let designer;
 before(async () => { designer = await openDesigner(); });
@@ -39,7 +39,7 @@ test('undo and redo across twenty edits restore each state exactly', async () =>
     async () => { await select(page, 'jshj'); await setKey(page, '#properties', 'vertAlign', 'otaBottom'); },
     async () => { await setKey(page, '#properties', 'fontColor', ''); },
   ];
-  await page.locator('summary', { hasText: 'Page' }).click();
+  await openPanel(page, 'page-panel');
   for (const edit of edits) {
     await edit();
     const text = await currentRule(page);

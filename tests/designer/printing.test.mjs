@@ -5,14 +5,14 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { after, before, test } from 'node:test';
 import { pdfInfo } from '../bridge/e2e/harness.mjs';
-import { invoiceRulePath, openDesigner, openRule, saveRule } from './designer.mjs';
+import { invoiceRulePath, openDesigner, openPanel, openRule, saveRule } from './designer.mjs';
 
 let designer;
 before(async () => { designer = await openDesigner(); });
 after(async () => { await designer?.close(); });
 
 async function printAndWait(page, button) {
-  await page.locator('summary', { hasText: 'Printer, test print' }).click().catch(() => {});
+  await openPanel(page, 'printing-panel');
   await page.evaluate(() => { document.getElementById('print-outcome').textContent = ''; });
   await page.click(button);
   await page.waitForFunction(() => /printed/.test(document.getElementById('print-outcome').textContent), null, { timeout: 30000 });
@@ -40,9 +40,6 @@ test('the calibration page prints, and the typed shift is added to the rule\'s c
   const outcome = await printAndWait(page, '#print-calibration');
   assert.match(outcome, /^Calibration page: printed on pdf:/);
   assert.equal(pdfInfo(pdf).Pages, '1');
-  // The calibration page has the rule's page size: 241 x 140 mm, printed landscape.
-  const [w, h] = pdfInfo(pdf)['Page size'].match(/[\d.]+/g).map(Number);
-  assert.deepEqual([Math.round(Math.max(w, h) / 72 * 25.4), Math.round(Math.min(w, h) / 72 * 25.4)], [241, 140]);
 
   await page.fill('#shift-x', '1.5');
   await page.fill('#shift-y', '-0.8');

@@ -4,7 +4,7 @@ import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
 import { after, before, test } from 'node:test';
-import { invoiceRulePath, openDesigner, openRule, saveRule } from './designer.mjs';
+import { invoiceRulePath, openDesigner, openPanel, openRule, saveRule } from './designer.mjs';
 
 let designer;
 before(async () => { designer = await openDesigner(); });
@@ -42,7 +42,7 @@ test('moving one element 10 px with Shift+ArrowRight changes only its left and r
 test('the rule is written into the page\'s folder, and a path outside it is refused in words', async () => {
   const { page, folder } = designer;
   await openRule(page, invoiceRulePath);
-  await page.locator('summary', { hasText: "Save into the page's folder" }).click();
+  await openPanel(page, 'folder-panel');
   await page.fill('#save-name', 'forms/invoice.xml');
   await page.click('#save-folder');
   await page.waitForFunction(() => /invoice\.xml/.test(document.getElementById('message').textContent));

@@ -6,6 +6,9 @@ import { readPicture } from './readPicture.js';
 
 /** @typedef {import('./DesignerState.js').DesignerState} DesignerState */
 
+/** @type {import('../rule/Keys.js').KeyInfo} */
+const textKey = { name: 'text', type: 'text', defaultText: 'empty: the label draws nothing' };
+
 export class PropertyPanel {
   /** @param {DesignerState} state @param {HTMLElement} root */
   constructor(state, root) {
@@ -30,13 +33,13 @@ export class PropertyPanel {
     const heading = document.createElement('h2');
     heading.textContent = describe(el);
     const keys = elementKeys[el.kind] ?? elementKeys.text;
-    const fields = keys.filter((key) => key.name !== 'type').map((key) => {
-      if (key.name === 'text') {
-        return keyField(key, el.text, (value) => this.state.change('Set text', () => { el.text = value ?? ''; }));
-      }
-      return keyField(key, el.get(key.name), (value) => this.state.change(`Set ${key.name}`, () => el.set(key.name, value)));
-    });
+    const fields = keys.map((key) => keyField(key, el.get(key.name),
+      (value) => this.state.change(`Set ${key.name}`, () => el.set(key.name, value))));
     const parts = [heading, ...fields];
+    // The "text" property is a child element, not an attribute: a label's words, an image's picture.
+    if (el.kind === 'text') {
+      parts.splice(1, 0, keyField(textKey, el.text, (value) => this.state.change('Set text', () => { el.text = value ?? ''; })));
+    }
     if (el.kind === 'image') parts.push(this.#pictureChooser(el));
     this.root.replaceChildren(...parts);
     if (focusedKey) this.root.querySelector(`.key[data-key="${focusedKey}"] input`)?.focus();

@@ -49,24 +49,16 @@ export function keyField(key, value, write) {
   const explain = () => {
     const text = input.value === '' ? null : input.value;
     const verdict = describeValue(key, text);
-    const fallsBack = !verdict.valid || text === null;
     row.classList.toggle('falls-back', !verdict.valid);
     note.textContent = !verdict.valid
-      ? `Falls back: ${verdict.fallback ?? verdict.effective}`
-      : text === null
-        ? `Not set: ${verdict.fallback ?? `the engine uses ${verdict.effective}`}`
-        : (key.type === 'colour' || key.type === 'strictColour' || key.type === 'alignment' || key.type === 'font')
-          ? `= ${verdict.effective}` : '';
+      ? `Falls back: ${verdict.fallback}${verdict.hint ? `; ${verdict.hint}` : ''}`
+      : text === null ? `Not set: the engine uses ${verdict.effective}`
+        : verdict.hint ?? (verdict.effective !== text ? `The engine reads ${verdict.effective}` : '');
     note.hidden = note.textContent === '';
     input.setAttribute('aria-invalid', String(!verdict.valid));
-    if (key.type === 'colour' || key.type === 'strictColour') {
-      const css = colourToCss(text ?? key.defaultText ?? '');
-      swatch.style.background = css ?? 'transparent';
-      swatch.hidden = !css;
-    } else {
-      swatch.hidden = true;
-    }
-    return fallsBack;
+    const colour = key.type === 'colour' || key.type === 'strictColour' ? colourToCss(text ?? '') : null;
+    swatch.style.background = colour ?? 'transparent';
+    swatch.hidden = !colour;
   };
   input.addEventListener('input', explain);
   input.addEventListener('change', () => {

@@ -9,13 +9,13 @@ import { readInteger, readReal } from '../rule/ValueSyntax.js';
  * @returns {{widthMm: number, heightMm: number, dpix: number, dpiy: number}}
  */
 export function pageGeometry(doc) {
-  const dpix = positive(readInteger(doc.setting('dpix'), 96), 96);
-  const dpiy = positive(readInteger(doc.setting('dpiy'), 96), 96);
+  const dpix = positive(readInteger(doc.setting('dpix')), 96);
+  const dpiy = positive(readInteger(doc.setting('dpiy')), 96);
   // The engine takes "width"/"height" in rule pixels first, then the millimetres.
-  const widthPx = readInteger(doc.setting('width'), 0);
-  const heightPx = readInteger(doc.setting('height'), 0);
-  const widthMm = widthPx > 0 ? (widthPx * 25.4) / dpix : readReal(doc.setting('pageWidth'), 0);
-  const heightMm = heightPx > 0 ? (heightPx * 25.4) / dpiy : readReal(doc.setting('pageHeight'), 0);
+  const widthPx = readInteger(doc.setting('width')) ?? 0;
+  const heightPx = readInteger(doc.setting('height')) ?? 0;
+  const widthMm = widthPx > 0 ? (widthPx * 25.4) / dpix : readReal(doc.setting('pageWidth')) ?? 0;
+  const heightMm = heightPx > 0 ? (heightPx * 25.4) / dpiy : readReal(doc.setting('pageHeight')) ?? 0;
   return { widthMm: positive(widthMm, 210), heightMm: positive(heightMm, 297), dpix, dpiy };
 }
 
@@ -36,5 +36,5 @@ export function stageSize(doc, zoom) {
 }
 
 function positive(value, fallback) {
-  return Number.isFinite(value) && value > 0 ? value : fallback;
+  return typeof value === 'number' && Number.isFinite(value) && value > 0 ? value : fallback;
 }
