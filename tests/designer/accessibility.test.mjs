@@ -1,0 +1,42 @@
+// Every control of the designer is labelled and reachable: axe-core's rules, run inside the
+// page, find nothing, with a rule, its form picture, a selection and every panel open; and the
+// keyboard alone reaches the form, selects an element and moves it.
+import assert from 'node:assert/strict';
+import { createRequire } from 'node:module';
+import { after, before, test } from 'node:test';
+import { currentRule, formPicturePath, invoiceRulePath, openDesigner, openRule } from './designer.mjs';
+
+const require = createRequire(import.meta.url);
+let designer;
+before(async () => { designer = await openDesigner(); });
+after(async () => { await designer?.close(); });
+
+test('axe-core finds no violations in the designer at work', async () => {
+  const { page } = designer;
+  await openRule(page, invoiceRulePath);
+  await page.setInputFiles('#open-form', formPicturePath);
+  const list = page.locator('#element-list');
+  await list.selectOption(await list.locator('option', { hasText: 'fphm' }).getAttribute('value'));
+  await page.evaluate(() => { for (const d of document.querySelectorAll('details')) d.open = true; });
+  await page.addScriptTag({ path: require.resolve('axe-core/axe.min.js') });
+  const result = await page.evaluate(() => window.axe.run(document, { resultTypes: ['violations'] }));
+  const found = result.violations.map((v) => `${v.id}: ${v.help} (${v.nodes.map((n) => n.target.join(' ')).join(', ')})`);
+  assert.deepEqual(found, []);
+});
+
+test('the keyboard alone selects an element in the list and moves it on the form', async () => {
+  const { page } = designer;
+  await openRule(page, invoiceRulePath);
+  const before = await currentRule(page);
+  await page.focus('#element-list');
+  await page.keyboard.press('Home');
+  await page.keyboard.press('ArrowDown');
+  assert.match(await page.textContent('#properties h2'), /发票号码/);
+  await page.focus('#stage');
+  await page.keyboard.press('ArrowLeft');
+  await page.keyboard.press('Alt+ArrowDown');
+  const after = await currentRule(page);
+  const changed = after.split('\n').filter((line, i) => line !== before.split('\n')[i]);
+  assert.equal(changed.length, 1);
+  assert.match(changed[0], /left="639" top="64" right="719" bottom="85"/);
+});
