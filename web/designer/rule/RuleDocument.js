@@ -199,15 +199,17 @@ export class RuleDocument {
 
   /**
    * A copy of an element (all its attributes and children as written), placed right after it
-   * and moved by dx, dy rule pixels.
+   * (or after `after`) and moved by dx, dy rule pixels.
    * @param {RuleElement} el
    * @param {number} [dx]
    * @param {number} [dy]
+   * @param {RuleElement} [after] the element to place the copy after, of the same parent
    */
-  duplicateElement(el, dx = 0, dy = 0) {
+  duplicateElement(el, dx = 0, dy = 0, after = el) {
     if (!el.node.parent) throw new Error('the element is no longer in the rule');
+    if (after.node.parent !== el.node.parent) throw new Error('the copy must stand beside the element');
     const node = parseXml(serializeNode(el.node), { entities: this.xml.hasDoctype }).root;
-    insertChild(el.node.parent, el.node, node);
+    insertChild(el.node.parent, after.node, node);
     const copy = this.wrap(node);
     const b = copy.bounds();
     copy.setBounds({ left: b.left + dx, top: b.top + dy, right: b.right + dx, bottom: b.bottom + dy });
