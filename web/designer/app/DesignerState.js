@@ -1,5 +1,6 @@
 // What the designer is editing: the rule document, its undo history, the selection and the
-// form picture. Views listen for 'change' (the rule changed), 'selection' and 'picture'.
+// form picture. Views listen for 'change' (the rule changed), 'selection', 'picture' and
+// 'rows' (the row-field marks changed).
 import { RuleDocument } from '../rule/RuleDocument.js';
 import { History } from '../rule/History.js';
 
@@ -17,6 +18,15 @@ export class DesignerState extends EventTarget {
     this.fileName = 'rule.xml';
     /** @type {{dataUrl: string, base64: string}|null} */
     this.picture = null;
+    /** @type {Set<string>} field ids the user marked as row fields (the rule cannot say so with automatic rows) */
+    this.rowMarks = new Set();
+  }
+
+  /** @param {string} id @param {boolean} marked */
+  markRowField(id, marked) {
+    if (marked) this.rowMarks.add(id);
+    else this.rowMarks.delete(id);
+    this.#emit('rows');
   }
 
   /** Starts over with the text of a rule file; throws the parser's RuleSyntaxError. */
@@ -25,6 +35,7 @@ export class DesignerState extends EventTarget {
     this.history = new History(text);
     this.fileName = fileName;
     this.selection.clear();
+    this.rowMarks.clear();
     this.#emit('change', { label: 'Open' });
     this.#emit('selection');
   }

@@ -35,12 +35,12 @@ export class PrintPanel extends EventTarget {
     calibration.append(Object.assign(document.createElement('legend'), { textContent: 'Calibration' }));
     const help = Object.assign(document.createElement('p'), {
       className: 'note',
-      textContent: 'Print the calibration page on the pre-printed paper, measure how far the crosses printed from where they belong (right and down are positive), and apply the shift.',
+      textContent: 'Print the calibration page on the pre-printed paper and measure how far its crosses printed from the marks of the form: to the right and lower are positive, to the left and higher negative. Applying it moves the whole print back by that much.',
     });
     const printCalibration = button('Print calibration page', () => this.#print(calibrationRule(this.state.doc), 'Calibration page'));
     printCalibration.id = 'print-calibration';
-    const dx = numberInput('shift-x', 'Measured shift right (mm)');
-    const dy = numberInput('shift-y', 'Measured shift down (mm)');
+    const dx = numberInput('shift-x', 'Measured shift: printed to the right by (mm)');
+    const dy = numberInput('shift-y', 'Measured shift: printed lower by (mm)');
     const apply = button('Apply the measured shift', () => {
       const x = Number(dx.input.value || 0);
       const y = Number(dy.input.value || 0);
@@ -48,7 +48,9 @@ export class PrintPanel extends EventTarget {
         this.say('The measured shift must be a number of millimetres.');
         return;
       }
-      this.state.change('Calibrate', (doc) => applyMeasuredShift(doc, x, y));
+      // A print that landed too far right is moved left by as much: the correction is the
+      // opposite of the measured shift.
+      this.state.change('Calibrate', (doc) => applyMeasuredShift(doc, -x, -y));
       this.say(`customOffsetLeft is now ${this.state.doc.setting('customOffsetLeft') ?? '0'} mm, customOffsetTop ${this.state.doc.setting('customOffsetTop') ?? '0'} mm.`);
     });
     apply.id = 'apply-shift';

@@ -1,7 +1,7 @@
 // Repeatable rows: which data fields belong to a row, and how rows are laid out: automatically
 // (each row the row space below the lowest text of the rows above) or indexed (the rule holds
 // one copy of the row's fields for each row number, which the designer writes).
-import { rowFieldIds, setAutomaticRows, writeIndexedRows } from '../rule/Rows.js';
+import { automaticRows, fieldIds, rowFieldIds, rowNumberOf, setAutomaticRows, writeIndexedRows } from '../rule/Rows.js';
 
 /** @typedef {import('./DesignerState.js').DesignerState} DesignerState */
 
@@ -11,29 +11,20 @@ export class RowsPanel {
     this.state = state;
     this.root = root;
     this.say = say;
-    /** @type {Set<string>} field ids the user marked as row fields */
-    this.marked = new Set();
-    state.addEventListener('change', (e) => {
-      if (e.detail.live) return;
-      if (e.detail.label === 'Open') this.marked = new Set(rowFieldIds(state.doc));
-      this.render();
-    });
+    state.addEventListener('change', (e) => { if (!e.detail.live) this.render(); });
   }
 
   render() {
-    const fields = this.state.doc.elements().filter((el) => el.kind === 'field' && (el.get('index') ?? '0') === '0');
-    const ids = [...new Set(fields.map((el) => el.get('id') ?? '').filter(Boolean))];
+    const ids = fieldIds(this.state.doc);
+    const rowIds = rowFieldIds(this.state.doc, this.state.rowMarks);
     const list = document.createElement('fieldset');
     list.append(Object.assign(document.createElement('legend'), { textContent: 'Row fields' }));
     if (ids.length === 0) list.append(Object.assign(document.createElement('p'), { className: 'note', textContent: 'The rule has no data fields yet.' }));
     for (const id of ids) {
       const label = document.createElement('label');
-      const box = Object.assign(document.createElement('input'), { type: 'checkbox', checked: this.marked.has(id) });
+      const box = Object.assign(document.createElement('input'), { type: 'checkbox', checked: rowIds.includes(id) });
       box.dataset.rowField = id;
-      box.addEventListener('change', () => {
-        if (box.checked) this.marked.add(id);
-        else this.marked.delete(id);
-      });
+      box.addEventListener('change', () => this.state.markRowField(id, box.checked));
       label.append(box, ` ${id}`);
       list.append(label);
     }
@@ -41,22 +32,38 @@ export class RowsPanel {
     const automatic = document.createElement('fieldset');
     automatic.append(Object.assign(document.createElement('legend'), { textContent: 'Automatic rows' }));
     const space = numberInput('row-space', 'Row space (mm)', this.state.doc.setting('repeatableRowSpace') ?? '1', '0.1');
+    automatic.append(Object.assign(document.createElement('p'), {
+      className: 'note',
+      textContent: automaticRows(this.state.doc) ? 'The rule lays rows out automatically now.' : 'The rule\'s rows are indexed now.',
+    }));
     automatic.append(space.row, button('Use automatic rows', () => {
-      this.state.change('Automatic rows', (doc) => setAutomaticRows(doc, Number(space.input.value)));
+      const mm = Number(space.input.value);
+      if (!Number.isFinite(mm) || space.input.value === '') {
+        this.say('The row space must be a number of millimetres.');
+        return;
+      }
+      this.state.change('Automatic rows', (doc) => setAutomaticRows(doc, mm));
       this.say(`Rows are laid out automatically, ${space.input.value} mm apart.`);
     }));
 
     const indexed = document.createElement('fieldset');
     indexed.append(Object.assign(document.createElement('legend'), { textContent: 'Indexed rows' }));
-    const count = numberInput('row-count', 'Number of rows', '5', '1');
+    const count = numberInput('row-count', 'Copies (the rows after the first)', '4', '1');
     const pitch = numberInput('row-pitch', 'Row pitch (rule px)', '20', '1');
     indexed.append(count.row, pitch.row, button('Write the row copies', () => {
-      const elements = this.state.doc.elements().filter((el) => el.kind === 'field' && this.marked.has(el.get('id') ?? '') && (el.get('index') ?? '0') === '0');
+      const marked = rowFieldIds(this.state.doc, this.state.rowMarks);
+      const elements = this.state.doc.elements().filter((el) => marked.includes(el.get('id') ?? '') && (rowNumberOf(el) ?? 0) === 0);
       if (elements.length === 0) {
         this.say('Mark the row fields first.');
         return;
       }
-      this.state.change('Indexed rows', (doc) => writeIndexedRows(doc, elements, Number(count.input.value), Number(pitch.input.value)));
+      const rows = Number(count.input.value);
+      const pitchPx = Number(pitch.input.value);
+      if (!Number.isInteger(rows) || rows < 0 || !Number.isFinite(pitchPx)) {
+        this.say('The number of rows must be a whole number and the pitch a number of rule pixels.');
+        return;
+      }
+      this.state.change('Indexed rows', (doc) => writeIndexedRows(doc, elements, rows, pitchPx));
       this.say(`Wrote ${count.input.value} rows of ${elements.length} fields.`);
     }));
     this.root.replaceChildren(list, automatic, indexed);

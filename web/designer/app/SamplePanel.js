@@ -13,14 +13,16 @@ export class SamplePanel extends EventTarget {
     this.root = root;
     /** true while the data follows the rule's fields */
     this.following = true;
-    this.text = sampleDataFor(state.doc);
+    this.text = sampleDataFor(state.doc, { markedIds: state.rowMarks });
     this.error = '';
     this.#build();
-    state.addEventListener('change', (e) => {
-      if (e.detail.live || !this.following) return;
-      const text = sampleDataFor(state.doc);
+    const follow = () => {
+      if (!this.following) return;
+      const text = sampleDataFor(state.doc, { markedIds: state.rowMarks });
       if (text !== this.text) this.#set(text, true);
-    });
+    };
+    state.addEventListener('change', (e) => { if (!e.detail.live) follow(); });
+    state.addEventListener('rows', follow);
   }
 
   /** @returns {string} the data document */
@@ -58,7 +60,7 @@ export class SamplePanel extends EventTarget {
     this.xml = xml;
     const remake = button('Make from the rule', () => {
       this.following = true;
-      this.#set(sampleDataFor(this.state.doc), true);
+      this.#set(sampleDataFor(this.state.doc, { markedIds: this.state.rowMarks }), true);
     });
     const addRow = button('Add a row', () => this.#editTable((table) => {
       table.rows.push((table.rows[table.rows.length - 1] ?? []).map(({ name }) => ({ name, value: '' })));
@@ -93,7 +95,8 @@ export class SamplePanel extends EventTarget {
 
   #table() {
     try {
-      return parseData(this.text);
+      const table = parseData(this.text);
+      return table.found ? table : null;
     } catch {
       return null;
     }
