@@ -3,7 +3,7 @@
 // preview dialog shows it (renderPreview, with the form picture under it). One request at a
 // time; an edit made while one is out makes its answer stale, and a fresh one follows.
 import { inWords } from './Connection.js';
-import { stageSize } from './pageGeometry.js';
+import { sheetWidthMm } from './sheetSize.js';
 
 /** @typedef {import('./DesignerState.js').DesignerState} DesignerState */
 /** @typedef {import('./Connection.js').Connection} Connection */
@@ -31,6 +31,8 @@ export class Preview {
     this.editedAt = null;
     /** @type {number|null} the last refresh, edit to picture on screen, in milliseconds */
     this.lastRefreshMs = null;
+    /** @type {Map<string, number>} the sheet width in millimetres each printer answered with */
+    this.sheetWidths = new Map();
     /** resolves each time a picture is on screen */
     this.shown = Promise.resolve();
     this.#resetShown();
@@ -68,13 +70,23 @@ export class Preview {
     const rule = this.state.doc.serialize();
     const data = this.parts.data();
     this.busy = true;
+    const printer = this.parts.printer();
+    const zoom = this.parts.zoom();
     let picture = null;
+    let widthCss = 0;
     try {
       if (view === 'dialog') {
         picture = await control.renderPreview(data, rule, this.state.picture?.base64 ?? '');
+        widthCss = picture.width * zoom; // drawn at 96 dpi, the screen's 100%
       } else {
-        const width = Math.round(stageSize(this.state.doc, this.parts.zoom()).width * (window.devicePixelRatio || 1));
-        picture = await control.renderPrintPage(data, rule, this.parts.printer(), width);
+        // The picture is the printer's whole sheet, whose top-left corner is the form's.
+        const landscape = /landscape="(1|true)"/i.test(rule.slice(0, rule.indexOf('>', rule.indexOf('<printing'))));
+        const guessMm = this.sheetWidths.get(`${printer}|${landscape}`) ?? (landscape ? 297 : 210);
+        const width = Math.round((guessMm / 25.4) * 96 * zoom * (window.devicePixelRatio || 1));
+        picture = await control.renderPrintPage(data, rule, printer, width);
+        const mm = sheetWidthMm(picture);
+        this.sheetWidths.set(`${printer}|${landscape}`, mm);
+        widthCss = (mm / 25.4) * 96 * zoom;
       }
     } catch (error) {
       if (generation === this.generation) this.parts.say(`The preview could not be drawn: ${inWords(error)}`);
@@ -89,12 +101,13 @@ export class Preview {
       this.editedAt = null;
       return;
     }
-    await this.#show(picture);
+    await this.#show(picture, widthCss);
   }
 
-  async #show(picture) {
+  async #show(picture, widthCss) {
     const img = this.parts.picture;
     img.src = `data:image/png;base64,${picture.png}`;
+    img.style.width = `${widthCss}px`;
     await img.decode().catch(() => {});
     img.hidden = false;
     if (this.editedAt !== null) {
