@@ -11,6 +11,9 @@ import { inWords } from './Connection.js';
 export const PDF_PRINTER = 'pdf:';
 const TEST_PRINT_FILE = 'test-print.pdf';
 
+/** The printer as the control is told it: the PDF printer with its file in the page's folder. */
+const controlName = (printer) => (printer === PDF_PRINTER ? `pdf:${TEST_PRINT_FILE}` : printer);
+
 export class PrintPanel extends EventTarget {
   /**
    * @param {DesignerState} state @param {Connection} connection @param {HTMLElement} root
@@ -63,8 +66,8 @@ export class PrintPanel extends EventTarget {
     connection.addEventListener('open', () => this.#listPrinters());
   }
 
-  /** @returns {string} the printer the preview is drawn for */
-  printer() { return this.select.value; }
+  /** @returns {string} the printer the preview is drawn for (the picture writes no file) */
+  printer() { return controlName(this.select.value); }
 
   async #listPrinters() {
     try {
@@ -81,7 +84,7 @@ export class PrintPanel extends EventTarget {
     this.outcome.textContent = `${what}: printing…`;
     try {
       const control = this.connection.get();
-      const printer = this.select.value === PDF_PRINTER ? `pdf:${TEST_PRINT_FILE}` : this.select.value;
+      const printer = controlName(this.select.value);
       if (!(await control.SetDefaultPrinter(printer))) throw new Error(`The printer ${printer} cannot be selected`);
       await control.PrintXmlData(this.data(), rule);
       const last = await control.lastPrint();
