@@ -2,6 +2,7 @@
 // printer's own output rasterized by poppler, against a CUPS queue of another resolution and
 // margins, and for leaving the process's printer as it was.
 #include <cairo.h>
+#include <cups/cups.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -83,7 +84,10 @@ class Picture {
 
   int Width() const { return width_; }
   int Height() const { return height_; }
-  int Grey(int x, int y) const { return grey_[size_t(y) * width_ + x]; }
+  // White outside the picture, so a picture of the wrong size fails its checks, not the test.
+  int Grey(int x, int y) const {
+    return x < 0 || y < 0 || x >= width_ || y >= height_ ? 255 : grey_[size_t(y) * width_ + x];
+  }
   bool Dark(int x, int y) const { return Grey(x, y) < 128; }
   int64_t InkPixels() const {
     return std::count_if(grey_.begin(), grey_.end(), [](uint8_t g) { return g < 200; });
@@ -280,7 +284,13 @@ class PrintPageOnCups : public PrintPage {
     if (!CupsScheduler::Installed()) GTEST_SKIP() << "cupsd is not installed: no CUPS tests";
     ASSERT_TRUE(scheduler_->Running()) << scheduler_->Failure();
     ASSERT_TRUE(queueError_.empty()) << queueError_;
+    // libcups keeps the server it first read for the process: point it at this scheduler.
+    cupsSetServer(scheduler_->SocketPath().c_str());
     PrintPage::SetUp();
+  }
+  void TearDown() override {
+    PrintPage::TearDown();
+    cupsSetServer(nullptr);
   }
 
   static inline std::unique_ptr<CupsScheduler> scheduler_;
