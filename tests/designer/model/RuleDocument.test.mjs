@@ -162,6 +162,9 @@ test('a blank rule gets its first elements inside printing, which the engine the
   const text = doc.serialize();
   assert.match(text, /landscape="true">\n      <line type="line" fromx="0" fromy="10" tox="100" toy="10" size="1" color="clBlack"><text\/><\/line>\n      <label type="text" left="0" top="0" right="50" bottom="20"><text>标题<\/text><\/label>\n    <\/printing>\n/);
   assert.equal(RuleDocument.parse(text).elements().length, 2);
+  // A field added without index still receives its data when rows are indexed.
+  assert.equal(doc.addElement('field', { id: 'fphm' }).get('index'), '0');
+  assert.equal(doc.addElement('image', { id: 'logo', index: '2' }).get('index'), '2');
   assert.throws(() => doc.addElement('circle', {}), RangeError);
 });
 

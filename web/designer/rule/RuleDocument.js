@@ -164,7 +164,8 @@ export class RuleDocument {
   /**
    * Appends an element after the last one, with the siblings' indentation, its attributes in
    * the usual order of its kind, and a "text" child (which also makes it an item the engine
-   * draws). A line or rectangle without colour gets clBlack: the engine stops the page at one.
+   * draws). A line or rectangle without colour gets clBlack (the engine stops the page at one
+   * without), and a bound element without index gets index 0 (else it matches no row).
    * @param {import('./ElementKinds.js').ElementKind} kind
    * @param {Record<string, string>} attrs
    * @param {string} [text]
@@ -174,9 +175,10 @@ export class RuleDocument {
     const printing = this.printing;
     if (!printing) throw new Error('the rule has no printing element');
     const given = { type: kind, ...attrs };
-    if ((kind === 'line' || kind === 'rectangle') && !Object.keys(given).some((k) => k.toLowerCase() === 'color')) {
-      given.color = 'clBlack';
-    }
+    const has = (/** @type {string} */ key) => Object.keys(given).some((k) => k.toLowerCase() === key);
+    if ((kind === 'line' || kind === 'rectangle') && !has('color')) given.color = 'clBlack';
+    // With indexed rows an element without index receives no field at all.
+    if ((kind === 'field' || has('id')) && !has('index')) given.index = '0';
     const order = keyOrder[kind];
     const names = Object.keys(given).sort((a, b) => {
       const ia = order.indexOf(a);
@@ -206,6 +208,7 @@ export class RuleDocument {
    * @param {RuleElement} [after] the element to place the copy after, of the same parent
    */
   duplicateElement(el, dx = 0, dy = 0, after = el) {
+    if (!Number.isFinite(dx) || !Number.isFinite(dy)) throw new RangeError('the shift must be a number of rule pixels');
     if (!el.node.parent) throw new Error('the element is no longer in the rule');
     if (after.node.parent !== el.node.parent) throw new Error('the copy must stand beside the element');
     const node = parseXml(serializeNode(el.node), { entities: this.xml.hasDoctype }).root;

@@ -164,10 +164,12 @@ export class RuleElement extends RuleNode {
   setBounds(box) {
     const keys = this.boundsKeys();
     const current = this.bounds();
-    ['left', 'top', 'right', 'bottom'].forEach((side, i) => {
-      const value = Math.round(box[side]);
-      if (!Number.isFinite(value)) throw new RangeError(`${side} must be a number`);
-      if (value !== current[side]) this.set(keys[i], String(value));
+    const sides = ['left', 'top', 'right', 'bottom'];
+    const values = sides.map((side) => Math.round(box[side]));
+    const bad = sides.find((_, i) => !Number.isFinite(values[i]));
+    if (bad) throw new RangeError(`${bad} must be a number`);
+    sides.forEach((side, i) => {
+      if (values[i] !== current[side]) this.set(keys[i], String(values[i]));
     });
   }
 }

@@ -206,8 +206,8 @@ class Reader {
       const valueStart = this.at + 1;
       const valueEnd = this.text.indexOf(quote, valueStart);
       if (valueEnd === -1) this.fail(`the value of attribute "${attrName}" is not closed`, this.at);
-      const lt = this.text.indexOf('<', valueStart);
-      if (lt !== -1 && lt < valueEnd) this.fail(`"<" is not allowed in the value of attribute "${attrName}"`, lt);
+      const lt = this.text.slice(valueStart, valueEnd).indexOf('<');
+      if (lt !== -1) this.fail(`"<" is not allowed in the value of attribute "${attrName}"`, valueStart + lt);
       this.checkReferences(valueStart, valueEnd);
       attrs.push({ lead, name: attrName, eq, quote, raw: this.text.slice(valueStart, valueEnd) });
       this.at = valueEnd + 1;
