@@ -32,6 +32,12 @@ const namePattern = new RegExp(`[${nameStart}][${nameChar}]*`, 'uy');
 const wholeName = new RegExp(`^[${nameStart}][${nameChar}]*$`, 'u');
 const blanks = /[ \t\r\n]*/y;
 const reference = /&(?:#([0-9]+)|#x([0-9a-fA-F]+)|([^;&<\s]*));/y;
+const eqPart = '[ \\t\\r\\n]*=[ \\t\\r\\n]*';
+const declaration = new RegExp(
+  `^<\\?xml[ \\t\\r\\n]+version${eqPart}(["'])1\\.[0-9]+\\1` +
+    `(?:[ \\t\\r\\n]+encoding${eqPart}(["'])[A-Za-z][A-Za-z0-9._-]*\\2)?` +
+    `(?:[ \\t\\r\\n]+standalone${eqPart}(["'])(?:yes|no)\\3)?[ \\t\\r\\n]*\\?>$`,
+);
 const forbiddenChar = /[\u0000-\u0008\u000B\u000C\u000E-\u001F\uFFFE\uFFFF]/;
 const predefined = new Map([['lt', '<'], ['gt', '>'], ['amp', '&'], ['quot', '"'], ['apos', "'"]]);
 
@@ -138,14 +144,15 @@ class Reader {
     this.at += 2;
     const target = this.readName('processing instruction name');
     if (target.toLowerCase() === 'xml') this.fail('the XML declaration is allowed only at the start of the text', start);
+    if (!this.startsWith('?>') && this.readBlanks() === '') this.fail(`blank or "?>" expected after <?${target}`);
     return { kind: 'pi', raw: this.readThrough('?>', 'processing instruction', start) };
   }
 
   readDeclaration() {
     const start = this.at;
     const raw = this.readThrough('?>', 'XML declaration', start);
-    if (!/^<\?xml[ \t\r\n]+version[ \t\r\n]*=[ \t\r\n]*(["'])1\.[0-9]+\1/.test(raw)) {
-      this.fail('the XML declaration needs a version such as version="1.0"', start);
+    if (!declaration.test(raw)) {
+      this.fail('the XML declaration must read <?xml version="1.0" encoding="..." standalone="..."?>, the last two optional', start);
     }
     return { kind: 'pi', raw };
   }
