@@ -187,7 +187,7 @@ test('text that is not well-formed is refused with its line and column', () => {
     ['<r><![CDATA[x</r>', 1, 4, /CDATA section is not closed/],
     ['<r/><?xml version="1.0"?>', 1, 5, /XML declaration/],
     ['<?xml version="1.0" encoding!"UTF-8"?><r/>', 1, 1, /XML declaration must read/],
-    ['<r><?pi&x?></r>', 1, 7, /blank or "\?>" expected/],
+    ['<r><?pi&x?></r>', 1, 8, /blank or "\?>" expected/],
     ['<r>\u0001</r>', 1, 4, /not allowed in XML/],
     ['   ', 1, 4, /empty/],
   ];
