@@ -8,6 +8,7 @@ import { RuleElement, RuleNode, indentBefore } from './RuleElement.js';
 import { elementKinds, keyOrder, tagNames } from './ElementKinds.js';
 
 export { RuleSyntaxError } from './RuleSyntaxError.js';
+export { RuleElement, RuleNode };
 
 /**
  * @typedef {import('./XmlSource.js').XmlElement} XmlElement
