@@ -85,6 +85,16 @@ test('editing one value changes exactly its text; names keep their spelling and 
   line.set('fromy', "1'2");
   assert.ok(doc.serialize().includes("fromy='1&apos;2'"));
   assert.equal(RuleDocument.parse(doc.serialize()).elements()[1].get('fromy'), "1'2");
+
+  // What XML cannot hold is refused, and the rule stays as it was.
+  const saved = doc.serialize();
+  assert.throws(() => line.set('my key', '1'), RangeError);
+  assert.throws(() => line.set('fromx', 'a\u0001b'), /U\+0001/);
+  assert.throws(() => { line.text = '\u0008'; }, RangeError);
+  assert.throws(() => doc.addElement('text', { '1x': '2' }), RangeError);
+  assert.equal(doc.serialize(), saved);
+  line.set('note', 'tab\tand\nbreak');
+  assert.equal(RuleDocument.parse(doc.serialize()).elements()[1].get('note'), 'tab\tand\nbreak');
 });
 
 test('the text property is edited in place, and a new one is written where none was', () => {

@@ -1,7 +1,7 @@
 // The rule document as the designer edits it: the source text kept whole, the engine's view of
 // it (the `printing` element and its elements), and edits that change only what they must.
 import {
-  escapeAttribute, escapeText, parseXml, serializeDocument, serializeNode,
+  escapeAttribute, escapeText, isXmlName, parseXml, serializeDocument, serializeNode,
 } from './XmlSource.js';
 import { childElements, findPrinting, isItem } from './ItemTree.js';
 import { RuleElement, RuleNode, indentBefore } from './RuleElement.js';
@@ -186,6 +186,8 @@ export class RuleDocument {
       const ib = order.indexOf(b);
       return (ia === -1 ? order.length : ia) - (ib === -1 ? order.length : ib);
     });
+    const badName = names.find((n) => !isXmlName(n));
+    if (badName !== undefined) throw new RangeError(`"${badName}" cannot be an attribute name`);
     const tag = tagNames[kind];
     const attributes = names.map((n) => ` ${n}="${escapeAttribute(String(given[n]))}"`).join('');
     const content = text === '' ? '<text/>' : `<text>${escapeText(String(text))}</text>`;

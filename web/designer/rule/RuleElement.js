@@ -1,7 +1,7 @@
 // Elements of a rule as the designer edits them: attribute access that keeps the text's own
 // spelling, quoting and references, and edits that touch only the value they change.
 import {
-  attributeValue, escapeAttribute, escapeText, parseXml, textContent,
+  attributeValue, escapeAttribute, escapeText, isXmlName, parseXml, textContent,
 } from './XmlSource.js';
 import { childElements, exactAttribute, isItem } from './ItemTree.js';
 import { kindOfType } from './ElementKinds.js';
@@ -48,6 +48,7 @@ export class RuleNode {
     }
     const text = String(value);
     const attr = this.node.attrs.find((a) => fold(a.name) === want);
+    if (!attr && !isXmlName(key)) throw new RangeError(`"${key}" cannot be an attribute name`);
     if (attr) {
       if (attributeValue(attr) !== text) attr.raw = escapeAttribute(text, attr.quote);
       return;
@@ -118,6 +119,7 @@ export class RuleElement extends RuleNode {
   set text(value) {
     const text = String(value ?? '');
     if (text === this.text) return;
+    const escaped = escapeText(text);
     let property = textProperty(this.node);
     if (property && property.name === 'prop' && exactAttribute(property, 'value') !== '') {
       const attr = property.attrs.find((a) => a.name === 'value');
@@ -139,7 +141,7 @@ export class RuleElement extends RuleNode {
       property.tail = '';
       property.close = `</${property.name}>`;
     }
-    property.children = text === '' ? [] : [{ kind: 'text', raw: escapeText(text), parent: property }];
+    property.children = text === '' ? [] : [{ kind: 'text', raw: escaped, parent: property }];
   }
 
   /** @returns {[string, string, string, string]} */

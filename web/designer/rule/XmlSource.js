@@ -404,18 +404,29 @@ export function textContent(node) {
 }
 
 /**
+ * Refuses a value that XML cannot hold (control characters other than tab and line ends, not
+ * even as references), so that a saved rule always reads back.
+ * @param {string} value
+ */
+export function checkWritable(value) {
+  const bad = forbiddenChar.exec(value);
+  if (bad) throw new RangeError(`character U+${bad[0].charCodeAt(0).toString(16).toUpperCase().padStart(4, '0')} cannot be written in XML`);
+  return value;
+}
+
+/**
  * Escapes a value for an attribute written with the given quote; tabs and line ends become
  * references so that they survive the parser's normalisation.
  * @param {string} value
  * @param {string} quote
  */
 export function escapeAttribute(value, quote = '"') {
-  let out = value.replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;');
+  let out = checkWritable(value).replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;');
   out = quote === "'" ? out.replace(/'/g, '&apos;') : out.replace(/"/g, '&quot;');
   return out.replace(/\t/g, '&#9;').replace(/\n/g, '&#10;').replace(/\r/g, '&#13;');
 }
 
 /** @param {string} value */
 export function escapeText(value) {
-  return value.replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;').replace(/\r/g, '&#13;');
+  return checkWritable(value).replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;').replace(/\r/g, '&#13;');
 }
