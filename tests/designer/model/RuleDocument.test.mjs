@@ -31,6 +31,7 @@ test('the engine\'s printing element, elements and values are found as the engin
   // The empty element has no child element: a property of printing, never drawn.
   assert.deepEqual(elements.map((e) => e.tagName), ['e', 'e', 'p']);
   assert.deepEqual(elements.map((e) => e.kind), ['text', 'line', 'text']);
+  assert.deepEqual(doc.ignoredElements().map((e) => [e.tagName, e.get('left')]), [['empty', '5']]);
   assert.strictEqual(doc.elements()[1], elements[1], 'the same element yields the same object');
   assert.notEqual(elements[0].uid, elements[1].uid);
 

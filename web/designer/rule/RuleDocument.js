@@ -157,6 +157,15 @@ export class RuleDocument {
     return printing ? childElements(printing.node).filter(isItem).map((n) => this.wrap(n)) : [];
   }
 
+  /**
+   * The children of `printing` the engine never draws because they have no child element of
+   * their own (a line written as an empty tag, say), in document order.
+   */
+  ignoredElements() {
+    const printing = this.printing;
+    return printing ? childElements(printing.node).filter((n) => !isItem(n)).map((n) => this.wrap(n)) : [];
+  }
+
   /** The element of a uid, or null. */
   elementByUid(/** @type {string} */ uid) {
     return this.elements().find((e) => e.uid === uid) ?? null;
