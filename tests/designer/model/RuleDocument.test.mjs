@@ -117,6 +117,15 @@ test('the text property is edited in place, and a new one is written where none 
   line.text = 'on a line';
   assert.ok(nasty.serialize().includes('<x/><text>on a line</text></e>'));
   assert.equal(RuleDocument.parse(nasty.serialize()).elements()[1].text, 'on a line');
+  const before = nasty.serialize();
+  line.text = 'on a line';
+  assert.equal(nasty.serialize(), before, 'the same text changes nothing');
+
+  // An empty tag the engine ignores becomes a drawn element once it has its text child.
+  const [ignored] = nasty.ignoredElements();
+  ignored.text = '';
+  assert.ok(nasty.serialize().includes('<empty type="text" left="5"><text/></empty>'));
+  assert.deepEqual(RuleDocument.parse(nasty.serialize()).elements().map((e) => e.tagName), ['e', 'e', 'empty', 'p']);
 });
 
 test('moving one element by 10 px changes only that element\'s coordinate values', () => {

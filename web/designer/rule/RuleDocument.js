@@ -159,7 +159,8 @@ export class RuleDocument {
 
   /**
    * The children of `printing` the engine never draws because they have no child element of
-   * their own (a line written as an empty tag, say), in document order.
+   * their own (a line written as an empty tag, say), in document order. Setting one's text,
+   * even to '', gives it a text child and so makes it an element the engine draws.
    */
   ignoredElements() {
     const printing = this.printing;

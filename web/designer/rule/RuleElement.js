@@ -118,7 +118,9 @@ export class RuleElement extends RuleNode {
 
   set text(value) {
     const text = String(value ?? '');
-    if (text === this.text) return;
+    // An element without child element gets its text child even for an empty text: that is
+    // what makes the engine draw it.
+    if (text === this.text && (textProperty(this.node) || isItem(this.node))) return;
     const escaped = escapeText(text);
     let property = textProperty(this.node);
     if (property && property.name === 'prop' && exactAttribute(property, 'value') !== '') {
@@ -127,6 +129,11 @@ export class RuleElement extends RuleNode {
       return;
     }
     if (!property) {
+      if (this.node.selfClosing) {
+        this.node.selfClosing = false;
+        this.node.tail = '';
+        this.node.close = `</${this.node.name}>`;
+      }
       // After the last child element, on its line or with its indentation.
       property = parseXml('<text/>').root;
       property.parent = this.node;
@@ -136,6 +143,7 @@ export class RuleElement extends RuleNode {
       const indent = last ? indentBefore(last) : null;
       children.splice(at, 0, ...(indent ? [{ kind: 'text', raw: indent, parent: this.node }] : []), property);
     }
+    if (text === '' && property.selfClosing) return;
     if (property.selfClosing) {
       property.selfClosing = false;
       property.tail = '';
