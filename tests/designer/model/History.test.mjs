@@ -45,8 +45,17 @@ test('undo and redo across twenty edits restore each state exactly', () => {
   assert.equal(history.undo(), states[17]);
 });
 
-test('the history keeps at most its limit of steps, dropping the oldest', () => {
+test('the history keeps at most its limit of steps and of text, dropping the oldest', () => {
   const history = new History('0', 3);
   for (let i = 1; i <= 5; i += 1) history.record(String(i));
   assert.deepEqual([history.undo(), history.undo(), history.undo(), history.undo()], ['4', '3', '2', null]);
+
+  const big = new History('a'.repeat(400), 500, 1000);
+  for (const c of 'bcdef') big.record(c.repeat(400));
+  assert.deepEqual([big.undo(), big.undo(), big.undo()].map((t) => t && t[0]), ['e', 'd', null]);
+  assert.deepEqual([big.redo(), big.redo(), big.redo()].map((t) => t && t[0]), ['e', 'f', null]);
+  const huge = new History('x');
+  huge.record('y'.repeat(40 * 1024 * 1024));
+  huge.record('z');
+  assert.equal(huge.undo()[0], 'y', 'the last step stays, however large');
 });

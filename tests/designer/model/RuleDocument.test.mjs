@@ -31,6 +31,7 @@ test('the engine\'s printing element, elements and values are found as the engin
   // The empty element has no child element: a property of printing, never drawn.
   assert.deepEqual(elements.map((e) => e.tagName), ['e', 'e', 'p']);
   assert.deepEqual(elements.map((e) => e.kind), ['text', 'line', 'text']);
+  assert.deepEqual(doc.ignoredElements().map((e) => [e.tagName, e.get('left')]), [['empty', '5']]);
   assert.strictEqual(doc.elements()[1], elements[1], 'the same element yields the same object');
   assert.notEqual(elements[0].uid, elements[1].uid);
 
@@ -85,6 +86,16 @@ test('editing one value changes exactly its text; names keep their spelling and 
   line.set('fromy', "1'2");
   assert.ok(doc.serialize().includes("fromy='1&apos;2'"));
   assert.equal(RuleDocument.parse(doc.serialize()).elements()[1].get('fromy'), "1'2");
+
+  // What XML cannot hold is refused, and the rule stays as it was.
+  const saved = doc.serialize();
+  assert.throws(() => line.set('my key', '1'), RangeError);
+  assert.throws(() => line.set('fromx', 'a\u0001b'), /U\+0001/);
+  assert.throws(() => { line.text = '\u0008'; }, RangeError);
+  assert.throws(() => doc.addElement('text', { '1x': '2' }), RangeError);
+  assert.equal(doc.serialize(), saved);
+  line.set('note', 'tab\tand\nbreak');
+  assert.equal(RuleDocument.parse(doc.serialize()).elements()[1].get('note'), 'tab\tand\nbreak');
 });
 
 test('the text property is edited in place, and a new one is written where none was', () => {
@@ -106,6 +117,15 @@ test('the text property is edited in place, and a new one is written where none 
   line.text = 'on a line';
   assert.ok(nasty.serialize().includes('<x/><text>on a line</text></e>'));
   assert.equal(RuleDocument.parse(nasty.serialize()).elements()[1].text, 'on a line');
+  const before = nasty.serialize();
+  line.text = 'on a line';
+  assert.equal(nasty.serialize(), before, 'the same text changes nothing');
+
+  // An empty tag the engine ignores becomes a drawn element once it has its text child.
+  const [ignored] = nasty.ignoredElements();
+  ignored.text = '';
+  assert.ok(nasty.serialize().includes('<empty type="text" left="5"><text/></empty>'));
+  assert.deepEqual(RuleDocument.parse(nasty.serialize()).elements().map((e) => e.tagName), ['e', 'e', 'empty', 'p']);
 });
 
 test('moving one element by 10 px changes only that element\'s coordinate values', () => {
@@ -162,6 +182,9 @@ test('a blank rule gets its first elements inside printing, which the engine the
   const text = doc.serialize();
   assert.match(text, /landscape="true">\n      <line type="line" fromx="0" fromy="10" tox="100" toy="10" size="1" color="clBlack"><text\/><\/line>\n      <label type="text" left="0" top="0" right="50" bottom="20"><text>标题<\/text><\/label>\n    <\/printing>\n/);
   assert.equal(RuleDocument.parse(text).elements().length, 2);
+  // A field added without index still receives its data when rows are indexed.
+  assert.equal(doc.addElement('field', { id: 'fphm' }).get('index'), '0');
+  assert.equal(doc.addElement('image', { id: 'logo', index: '2' }).get('index'), '2');
   assert.throws(() => doc.addElement('circle', {}), RangeError);
 });
 
@@ -183,6 +206,8 @@ test('text that is not well-formed is refused with its line and column', () => {
     ['<r><!-- a -- b --></r>', 1, 4, /"--"/],
     ['<r><![CDATA[x</r>', 1, 4, /CDATA section is not closed/],
     ['<r/><?xml version="1.0"?>', 1, 5, /XML declaration/],
+    ['<?xml version="1.0" encoding!"UTF-8"?><r/>', 1, 1, /XML declaration must read/],
+    ['<r><?pi&x?></r>', 1, 8, /blank or "\?>" expected/],
     ['<r>\u0001</r>', 1, 4, /not allowed in XML/],
     ['   ', 1, 4, /empty/],
   ];

@@ -3,13 +3,17 @@
 
 /** Steps kept; the oldest go first. */
 export const defaultLimit = 500;
+/** Characters of text the steps may hold together (large rules keep fewer steps). */
+export const defaultBudget = 32 * 1024 * 1024;
 
 export class History {
   /**
    * @param {string} text the state to start from
-   * @param {number} [limit]
+   * @param {number} [limit] the most steps kept
+   * @param {number} [budget] the most characters the kept steps hold; the last step is kept
+   *   whatever its size
    */
-  constructor(text, limit = defaultLimit) {
+  constructor(text, limit = defaultLimit, budget = defaultBudget) {
     /** @private @type {{text: string, label: string}[]} */
     this.past = [];
     /** @private @type {{text: string, label: string}[]} */
@@ -20,6 +24,23 @@ export class History {
     this.currentLabel = '';
     /** @private */
     this.limit = Math.max(1, limit);
+    /** @private */
+    this.budget = budget;
+    /** @private the characters held by past and future */
+    this.held = 0;
+  }
+
+  /** @private */
+  push(/** @type {{text: string, label: string}[]} */ stack, /** @type {string} */ text, /** @type {string} */ label) {
+    stack.push({ text, label });
+    this.held += text.length;
+  }
+
+  /** @private */
+  pop(/** @type {{text: string, label: string}[]} */ stack) {
+    const step = stack.pop();
+    if (step) this.held -= step.text.length;
+    return step;
   }
 
   /**
@@ -30,18 +51,21 @@ export class History {
    */
   record(text, label = '') {
     if (text === this.current) return;
-    this.past.push({ text: this.current, label: this.currentLabel });
-    if (this.past.length > this.limit) this.past.shift();
+    this.future = [];
+    this.held = this.past.reduce((sum, step) => sum + step.text.length, 0);
+    this.push(this.past, this.current, this.currentLabel);
+    while (this.past.length > this.limit || (this.past.length > 1 && this.held > this.budget)) {
+      this.held -= this.past.shift().text.length;
+    }
     this.current = text;
     this.currentLabel = label;
-    this.future = [];
   }
 
   /** The previous state's text, or null when there is none. */
   undo() {
-    const previous = this.past.pop();
+    const previous = this.pop(this.past);
     if (!previous) return null;
-    this.future.push({ text: this.current, label: this.currentLabel });
+    this.push(this.future, this.current, this.currentLabel);
     this.current = previous.text;
     this.currentLabel = previous.label;
     return this.current;
@@ -49,9 +73,9 @@ export class History {
 
   /** The text of the state undone last, or null. */
   redo() {
-    const next = this.future.pop();
+    const next = this.pop(this.future);
     if (!next) return null;
-    this.past.push({ text: this.current, label: this.currentLabel });
+    this.push(this.past, this.current, this.currentLabel);
     this.current = next.text;
     this.currentLabel = next.label;
     return this.current;

@@ -7,6 +7,9 @@ import { readBoolean, readInteger } from './ValueSyntax.js';
  * @typedef {import('./RuleElement.js').RuleElement} RuleElement
  */
 
+/** More rows than any form holds. */
+export const maxCopies = 1000;
+
 /** Whether rows lay out automatically (repeatableRowAutoHeightAndTop reads true). */
 export function automaticRows(/** @type {RuleDocument} */ doc) {
   return readBoolean(doc.setting('repeatableRowAutoHeightAndTop')) ?? false;
@@ -71,7 +74,8 @@ export function setAutomaticRows(doc, spaceMm) {
  * @returns {RuleElement[]} the copies
  */
 export function writeIndexedRows(doc, elements, count, pitchPx) {
-  if (!Number.isInteger(count) || count < 0) throw new RangeError('the number of rows must be a whole number, 0 or more');
+  if (!Number.isInteger(count) || count < 0 || count > maxCopies) throw new RangeError(`the number of rows must be a whole number from 0 to ${maxCopies}`);
+  if (!Number.isFinite(pitchPx)) throw new RangeError('the row pitch must be a number of rule pixels');
   const sources = doc.elements().filter((e) => elements.includes(e) && e.get('id'));
   const ids = new Set(sources.map((e) => e.get('id')));
   for (const el of doc.elements()) {

@@ -1,13 +1,14 @@
 // The rule document as the designer edits it: the source text kept whole, the engine's view of
 // it (the `printing` element and its elements), and edits that change only what they must.
 import {
-  escapeAttribute, escapeText, parseXml, serializeDocument, serializeNode,
+  escapeAttribute, escapeText, isXmlName, parseXml, serializeDocument, serializeNode,
 } from './XmlSource.js';
 import { childElements, findPrinting, isItem } from './ItemTree.js';
 import { RuleElement, RuleNode, indentBefore } from './RuleElement.js';
 import { elementKinds, keyOrder, tagNames } from './ElementKinds.js';
 
 export { RuleSyntaxError } from './RuleSyntaxError.js';
+export { RuleElement, RuleNode };
 
 /**
  * @typedef {import('./XmlSource.js').XmlElement} XmlElement
@@ -156,6 +157,16 @@ export class RuleDocument {
     return printing ? childElements(printing.node).filter(isItem).map((n) => this.wrap(n)) : [];
   }
 
+  /**
+   * The children of `printing` the engine never draws because they have no child element of
+   * their own (a line written as an empty tag, say), in document order. Setting one's text,
+   * even to '', gives it a text child and so makes it an element the engine draws.
+   */
+  ignoredElements() {
+    const printing = this.printing;
+    return printing ? childElements(printing.node).filter((n) => !isItem(n)).map((n) => this.wrap(n)) : [];
+  }
+
   /** The element of a uid, or null. */
   elementByUid(/** @type {string} */ uid) {
     return this.elements().find((e) => e.uid === uid) ?? null;
@@ -164,7 +175,8 @@ export class RuleDocument {
   /**
    * Appends an element after the last one, with the siblings' indentation, its attributes in
    * the usual order of its kind, and a "text" child (which also makes it an item the engine
-   * draws). A line or rectangle without colour gets clBlack: the engine stops the page at one.
+   * draws). A line or rectangle without colour gets clBlack (the engine stops the page at one
+   * without), and a bound element without index gets index 0 (else it matches no row).
    * @param {import('./ElementKinds.js').ElementKind} kind
    * @param {Record<string, string>} attrs
    * @param {string} [text]
@@ -174,15 +186,18 @@ export class RuleDocument {
     const printing = this.printing;
     if (!printing) throw new Error('the rule has no printing element');
     const given = { type: kind, ...attrs };
-    if ((kind === 'line' || kind === 'rectangle') && !Object.keys(given).some((k) => k.toLowerCase() === 'color')) {
-      given.color = 'clBlack';
-    }
+    const has = (/** @type {string} */ key) => Object.keys(given).some((k) => k.toLowerCase() === key);
+    if ((kind === 'line' || kind === 'rectangle') && !has('color')) given.color = 'clBlack';
+    // With indexed rows an element without index receives no field at all.
+    if ((kind === 'field' || has('id')) && !has('index')) given.index = '0';
     const order = keyOrder[kind];
     const names = Object.keys(given).sort((a, b) => {
       const ia = order.indexOf(a);
       const ib = order.indexOf(b);
       return (ia === -1 ? order.length : ia) - (ib === -1 ? order.length : ib);
     });
+    const badName = names.find((n) => !isXmlName(n));
+    if (badName !== undefined) throw new RangeError(`"${badName}" cannot be an attribute name`);
     const tag = tagNames[kind];
     const attributes = names.map((n) => ` ${n}="${escapeAttribute(String(given[n]))}"`).join('');
     const content = text === '' ? '<text/>' : `<text>${escapeText(String(text))}</text>`;
@@ -206,6 +221,7 @@ export class RuleDocument {
    * @param {RuleElement} [after] the element to place the copy after, of the same parent
    */
   duplicateElement(el, dx = 0, dy = 0, after = el) {
+    if (!Number.isFinite(dx) || !Number.isFinite(dy)) throw new RangeError('the shift must be a number of rule pixels');
     if (!el.node.parent) throw new Error('the element is no longer in the rule');
     if (after.node.parent !== el.node.parent) throw new Error('the copy must stand beside the element');
     const node = parseXml(serializeNode(el.node), { entities: this.xml.hasDoctype }).root;

@@ -1,7 +1,7 @@
 // Elements of a rule as the designer edits them: attribute access that keeps the text's own
 // spelling, quoting and references, and edits that touch only the value they change.
 import {
-  attributeValue, escapeAttribute, escapeText, parseXml, textContent,
+  attributeValue, escapeAttribute, escapeText, isXmlName, parseXml, textContent,
 } from './XmlSource.js';
 import { childElements, exactAttribute, isItem } from './ItemTree.js';
 import { kindOfType } from './ElementKinds.js';
@@ -48,6 +48,7 @@ export class RuleNode {
     }
     const text = String(value);
     const attr = this.node.attrs.find((a) => fold(a.name) === want);
+    if (!attr && !isXmlName(key)) throw new RangeError(`"${key}" cannot be an attribute name`);
     if (attr) {
       if (attributeValue(attr) !== text) attr.raw = escapeAttribute(text, attr.quote);
       return;
@@ -117,7 +118,10 @@ export class RuleElement extends RuleNode {
 
   set text(value) {
     const text = String(value ?? '');
-    if (text === this.text) return;
+    // An element without child element gets its text child even for an empty text: that is
+    // what makes the engine draw it.
+    if (text === this.text && (textProperty(this.node) || isItem(this.node))) return;
+    const escaped = escapeText(text);
     let property = textProperty(this.node);
     if (property && property.name === 'prop' && exactAttribute(property, 'value') !== '') {
       const attr = property.attrs.find((a) => a.name === 'value');
@@ -125,6 +129,11 @@ export class RuleElement extends RuleNode {
       return;
     }
     if (!property) {
+      if (this.node.selfClosing) {
+        this.node.selfClosing = false;
+        this.node.tail = '';
+        this.node.close = `</${this.node.name}>`;
+      }
       // After the last child element, on its line or with its indentation.
       property = parseXml('<text/>').root;
       property.parent = this.node;
@@ -134,12 +143,13 @@ export class RuleElement extends RuleNode {
       const indent = last ? indentBefore(last) : null;
       children.splice(at, 0, ...(indent ? [{ kind: 'text', raw: indent, parent: this.node }] : []), property);
     }
+    if (text === '' && property.selfClosing) return;
     if (property.selfClosing) {
       property.selfClosing = false;
       property.tail = '';
       property.close = `</${property.name}>`;
     }
-    property.children = text === '' ? [] : [{ kind: 'text', raw: escapeText(text), parent: property }];
+    property.children = text === '' ? [] : [{ kind: 'text', raw: escaped, parent: property }];
   }
 
   /** @returns {[string, string, string, string]} */
@@ -164,10 +174,12 @@ export class RuleElement extends RuleNode {
   setBounds(box) {
     const keys = this.boundsKeys();
     const current = this.bounds();
-    ['left', 'top', 'right', 'bottom'].forEach((side, i) => {
-      const value = Math.round(box[side]);
-      if (!Number.isFinite(value)) throw new RangeError(`${side} must be a number`);
-      if (value !== current[side]) this.set(keys[i], String(value));
+    const sides = ['left', 'top', 'right', 'bottom'];
+    const values = sides.map((side) => Math.round(box[side]));
+    const bad = sides.find((_, i) => !Number.isFinite(values[i]));
+    if (bad) throw new RangeError(`${bad} must be a number`);
+    sides.forEach((side, i) => {
+      if (values[i] !== current[side]) this.set(keys[i], String(values[i]));
     });
   }
 }

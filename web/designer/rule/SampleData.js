@@ -10,6 +10,9 @@ import { fieldIds, rowFieldIds } from './Rows.js';
  * @typedef {import('./RuleDocument.js').RuleDocument} RuleDocument
  */
 
+/** More rows than any form holds. */
+export const maxRows = 1000;
+
 // Barcodes of these symbologies take digits only, so many (their check digit is added).
 const digitSamples = { ean13: '690123456789', ean8: '6901234', upca: '01234567890', itf14: '1234567890123' };
 
@@ -33,6 +36,7 @@ function sampleValue(/** @type {RuleDocument} */ doc, /** @type {string} */ id, 
  * @param {{rows?: number, markedIds?: Iterable<string>}} [options] rows: default 3
  */
 export function sampleDataFor(doc, { rows = 3, markedIds = [] } = {}) {
+  if (!Number.isInteger(rows) || rows < 0 || rows > maxRows) throw new RangeError(`the number of rows must be a whole number from 0 to ${maxRows}`);
   const rowIds = rowFieldIds(doc, markedIds);
   const documentIds = fieldIds(doc).filter((id) => !rowIds.includes(id));
   return buildData({

@@ -32,6 +32,12 @@ const namePattern = new RegExp(`[${nameStart}][${nameChar}]*`, 'uy');
 const wholeName = new RegExp(`^[${nameStart}][${nameChar}]*$`, 'u');
 const blanks = /[ \t\r\n]*/y;
 const reference = /&(?:#([0-9]+)|#x([0-9a-fA-F]+)|([^;&<\s]*));/y;
+const eqPart = '[ \\t\\r\\n]*=[ \\t\\r\\n]*';
+const declaration = new RegExp(
+  `^<\\?xml[ \\t\\r\\n]+version${eqPart}(["'])1\\.[0-9]+\\1` +
+    `(?:[ \\t\\r\\n]+encoding${eqPart}(["'])[A-Za-z][A-Za-z0-9._-]*\\2)?` +
+    `(?:[ \\t\\r\\n]+standalone${eqPart}(["'])(?:yes|no)\\3)?[ \\t\\r\\n]*\\?>$`,
+);
 const forbiddenChar = /[\u0000-\u0008\u000B\u000C\u000E-\u001F\uFFFE\uFFFF]/;
 const predefined = new Map([['lt', '<'], ['gt', '>'], ['amp', '&'], ['quot', '"'], ['apos', "'"]]);
 
@@ -138,14 +144,15 @@ class Reader {
     this.at += 2;
     const target = this.readName('processing instruction name');
     if (target.toLowerCase() === 'xml') this.fail('the XML declaration is allowed only at the start of the text', start);
+    if (!this.startsWith('?>') && this.readBlanks() === '') this.fail(`blank or "?>" expected after <?${target}`);
     return { kind: 'pi', raw: this.readThrough('?>', 'processing instruction', start) };
   }
 
   readDeclaration() {
     const start = this.at;
     const raw = this.readThrough('?>', 'XML declaration', start);
-    if (!/^<\?xml[ \t\r\n]+version[ \t\r\n]*=[ \t\r\n]*(["'])1\.[0-9]+\1/.test(raw)) {
-      this.fail('the XML declaration needs a version such as version="1.0"', start);
+    if (!declaration.test(raw)) {
+      this.fail('the XML declaration must read <?xml version="1.0" encoding="..." standalone="..."?>, the last two optional', start);
     }
     return { kind: 'pi', raw };
   }
@@ -206,8 +213,8 @@ class Reader {
       const valueStart = this.at + 1;
       const valueEnd = this.text.indexOf(quote, valueStart);
       if (valueEnd === -1) this.fail(`the value of attribute "${attrName}" is not closed`, this.at);
-      const lt = this.text.indexOf('<', valueStart);
-      if (lt !== -1 && lt < valueEnd) this.fail(`"<" is not allowed in the value of attribute "${attrName}"`, lt);
+      const lt = this.text.slice(valueStart, valueEnd).indexOf('<');
+      if (lt !== -1) this.fail(`"<" is not allowed in the value of attribute "${attrName}"`, valueStart + lt);
       this.checkReferences(valueStart, valueEnd);
       attrs.push({ lead, name: attrName, eq, quote, raw: this.text.slice(valueStart, valueEnd) });
       this.at = valueEnd + 1;
@@ -397,18 +404,29 @@ export function textContent(node) {
 }
 
 /**
+ * Refuses a value that XML cannot hold (control characters other than tab and line ends, not
+ * even as references), so that a saved rule always reads back.
+ * @param {string} value
+ */
+export function checkWritable(value) {
+  const bad = forbiddenChar.exec(value);
+  if (bad) throw new RangeError(`character U+${bad[0].charCodeAt(0).toString(16).toUpperCase().padStart(4, '0')} cannot be written in XML`);
+  return value;
+}
+
+/**
  * Escapes a value for an attribute written with the given quote; tabs and line ends become
  * references so that they survive the parser's normalisation.
  * @param {string} value
  * @param {string} quote
  */
 export function escapeAttribute(value, quote = '"') {
-  let out = value.replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;');
+  let out = checkWritable(value).replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;');
   out = quote === "'" ? out.replace(/'/g, '&apos;') : out.replace(/"/g, '&quot;');
   return out.replace(/\t/g, '&#9;').replace(/\n/g, '&#10;').replace(/\r/g, '&#13;');
 }
 
 /** @param {string} value */
 export function escapeText(value) {
-  return value.replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;').replace(/\r/g, '&#13;');
+  return checkWritable(value).replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;').replace(/\r/g, '&#13;');
 }
