@@ -2,7 +2,9 @@
 // would not accept is shown as falling back and saved as typed.
 import assert from 'node:assert/strict';
 import { after, before, test } from 'node:test';
-import { currentRule, invoiceRulePath, openDesigner, openPanel, openRule, saveRule, setKey } from './designer.mjs';
+import {
+  currentRule, dragRule, invoiceRulePath, openDesigner, openPanel, openRule, saveRule, setKey, stageFrame,
+} from './designer.mjs';
 
 let designer;
 before(async () => { designer = await openDesigner(); });
@@ -76,4 +78,35 @@ test('a bad value is shown as falling back and saved as typed', async () => {
   const line = saved.split('\n').find((l) => l.includes('id="fphm"'));
   assert.match(line, / fontSize="12pt" /);
   assert.match(line, / horzAlign="right" /);
+});
+
+test('shift-click and the rubber band select several; align and distribute move them; a click on paper clears', async () => {
+  const { page } = designer;
+  await openRule(page, invoiceRulePath);
+  const frame = await stageFrame(page);
+  const click = (x, y) => page.mouse.click(frame.x + x * frame.sx, frame.y + y * frame.sy);
+  const leftOf = (rule, id) => Number(rule.split('\n').find((l) => l.includes(`id="${id}"`)).match(/ left="(\d+)"/)[1]);
+  // The fields fphm (720..880) and kprq (720..880) below it, and gmfmc (140..600).
+  await click(800, 74);
+  await page.keyboard.down('Shift');
+  await click(400, 128);
+  await page.keyboard.up('Shift');
+  assert.equal(await page.evaluate(() => window.designer.state.selection.size), 2);
+  await page.click('[data-align="left"]');
+  let rule = await currentRule(page);
+  assert.equal(leftOf(rule, 'fphm'), 140);
+  assert.equal(leftOf(rule, 'gmfmc'), 140);
+  assert.equal(leftOf(rule, 'kprq'), 720, 'what was not selected stays');
+  await page.keyboard.press('Control+z');
+
+  // A rubber band over the three bottom fields skr, fh, kpr (y 490..510) and their labels.
+  await click(905, 522); // paper outside every box: clears
+  assert.equal(await page.evaluate(() => window.designer.state.selection.size), 0);
+  await dragRule(page, frame, { x: 45, y: 486 }, { x: 700, y: 514 });
+  const picked = await page.evaluate(() => window.designer.state.selected().map((el) => el.get('id') ?? el.text));
+  assert.deepEqual(picked, ['收款人:', 'skr', '复核:', 'fh', '开票人:', 'kpr']);
+  await page.click('[data-distribute="horizontal"]');
+  // Equal gaps (8 px) between the six, the outer two staying.
+  rule = await currentRule(page);
+  assert.deepEqual(['skr', 'fh', 'kpr'].map((id) => leftOf(rule, id)), [108, 314, 530]);
 });

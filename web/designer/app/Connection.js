@@ -3,6 +3,9 @@
 
 /** @typedef {import('../../../clients/js/tavo.d.ts').TavoControl} TavoControl */
 
+/** The client's failure for a call on a connection that has closed (RPC_E_DISCONNECTED). */
+const CONNECTION_CLOSED = 0x80010108 | 0;
+
 export class Connection extends EventTarget {
   /** @param {HTMLElement} status @param {HTMLButtonElement} retry */
   constructor(status, retry) {
@@ -37,10 +40,14 @@ export class Connection extends EventTarget {
     return this.control;
   }
 
-  /** Marks the connection lost after a call failed for want of it. */
-  lost(error) {
+  /**
+   * Looks at a failed call: when the connection has gone, says so and offers to connect again.
+   * @param {unknown} error
+   */
+  noteFailure(error) {
+    if (!(error && typeof error === 'object' && 'code' in error && error.code === CONNECTION_CLOSED)) return;
     this.control = null;
-    this.#show(`Connection lost: ${error.message}`, 'error');
+    this.#show(`Connection lost: ${/** @type {Error} */ (error).message}. Start the bridge again, then press Connect.`, 'error');
     this.retry.hidden = false;
   }
 

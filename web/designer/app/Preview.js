@@ -89,6 +89,7 @@ export class Preview {
         widthCss = (mm / 25.4) * 96 * zoom;
       }
     } catch (error) {
+      this.connection.noteFailure(error);
       if (generation === this.generation) this.parts.say(`The preview could not be drawn: ${inWords(error)}`);
     } finally {
       this.busy = false;

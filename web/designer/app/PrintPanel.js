@@ -76,6 +76,7 @@ export class PrintPanel extends EventTarget {
       this.select.replaceChildren(new Option('PDF file (pdf:)', PDF_PRINTER), ...names.map((name) => new Option(name, name)));
       this.select.value = names.includes(current) ? current : PDF_PRINTER;
     } catch (error) {
+      this.connection.noteFailure(error);
       this.say(`The printer list could not be read: ${inWords(error)}`);
     }
   }
@@ -93,6 +94,7 @@ export class PrintPanel extends EventTarget {
         : `${what}: not printed. ${last.message}`;
       this.outcome.dataset.printed = String(last.printed);
     } catch (error) {
+      this.connection.noteFailure(error);
       this.outcome.textContent = `${what}: not printed. ${inWords(error)}`;
       this.outcome.dataset.printed = 'false';
     }

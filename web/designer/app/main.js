@@ -73,6 +73,7 @@ $('save-folder').addEventListener('click', async () => {
     await saveToFolder(connection.get(), name, state.doc.serialize());
     say(`Wrote ${name} into the page's folder.`);
   } catch (error) {
+    connection.noteFailure(error);
     say(`${name} was not written: ${inWords(error)}`);
   }
 });
