@@ -39,4 +39,15 @@ test('the keyboard alone selects an element in the list and moves it on the form
   const changed = after.split('\n').filter((line, i) => line !== before.split('\n')[i]);
   assert.equal(changed.length, 1);
   assert.match(changed[0], /left="639" top="64" right="719" bottom="85"/);
+
+  // A data field added from the keyboard lands below the selection and moves with the arrows.
+  await page.focus('[data-add="field"]');
+  await page.keyboard.press('Enter');
+  assert.equal(await page.getAttribute('[data-add="field"]', 'aria-pressed'), 'true');
+  await page.focus('#stage');
+  await page.keyboard.press('Enter');
+  await page.keyboard.press('Shift+ArrowDown');
+  const added = (await currentRule(page)).split('\n').find((line) => line.includes('id="field1"'));
+  assert.match(added, /type="field" id="field1" index="0" left="639" top="105" right="759" bottom="125"/);
+  assert.equal(await page.getAttribute('[data-add="field"]', 'aria-pressed'), 'false');
 });

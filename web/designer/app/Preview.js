@@ -2,6 +2,7 @@
 // printer would receive it (renderPrintPage, shown over the form picture) or as the 96 dpi
 // preview dialog shows it (renderPreview, with the form picture under it). One request at a
 // time; an edit made while one is out makes its answer stale, and a fresh one follows.
+import { readBoolean } from '../rule/ValueSyntax.js';
 import { inWords } from './Connection.js';
 import { sheetWidthMm } from './sheetSize.js';
 
@@ -80,7 +81,7 @@ export class Preview {
         widthCss = picture.width * zoom; // drawn at 96 dpi, the screen's 100%
       } else {
         // The picture is the printer's whole sheet, whose top-left corner is the form's.
-        const landscape = /landscape="(1|true)"/i.test(rule.slice(0, rule.indexOf('>', rule.indexOf('<printing'))));
+        const landscape = readBoolean(this.state.doc.setting('landscape')) ?? false;
         const guessMm = this.sheetWidths.get(`${printer}|${landscape}`) ?? (landscape ? 297 : 210);
         const width = Math.round((guessMm / 25.4) * 96 * zoom * (window.devicePixelRatio || 1));
         picture = await control.renderPrintPage(data, rule, printer, width);

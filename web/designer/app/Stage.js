@@ -42,7 +42,7 @@ export class Stage {
     this.adding = kind;
     this.parts.stage.classList.toggle('adding', kind !== null);
     this.onAddingChange(kind);
-    if (kind) this.parts.say(`Drag on the form to place the ${kind === 'text' ? 'text label' : kind}; Escape cancels.`);
+    if (kind) this.parts.say(`Drag on the form to place the ${kind === 'text' ? 'text label' : kind}, or press Enter on the form; Escape cancels.`);
   }
 
   setZoom(zoom) {
@@ -231,6 +231,15 @@ export class Stage {
   #key(event) {
     if (event.key === 'Escape') {
       this.arm(null);
+      return;
+    }
+    if (event.key === 'Enter' && this.adding) {
+      // From the keyboard: the new element goes below the selection (or into the corner), to
+      // be moved and sized with the arrow keys.
+      event.preventDefault();
+      const last = this.state.selected().at(-1);
+      const at = last ? normalized(last.bounds()) : { left: 10, bottom: 0 };
+      this.#add(clickedBox(this.adding, at.left, at.bottom + 10));
       return;
     }
     const steps = { ArrowLeft: [-1, 0], ArrowRight: [1, 0], ArrowUp: [0, -1], ArrowDown: [0, 1] }[event.key];

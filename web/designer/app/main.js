@@ -149,6 +149,8 @@ function arrange(label, least, edit) {
 function updateButtons() {
   $('undo').disabled = !state.history.canUndo;
   $('redo').disabled = !state.history.canRedo;
+  $('undo').title = state.history.canUndo ? `Undo ${state.history.undoLabel} (Ctrl+Z)` : 'Nothing to undo';
+  $('redo').title = state.history.canRedo ? `Redo ${state.history.redoLabel} (Ctrl+Y)` : 'Nothing to redo';
   const count = state.selection.size;
   $('duplicate').disabled = count === 0;
   $('delete').disabled = count === 0;
