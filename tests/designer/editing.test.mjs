@@ -78,6 +78,12 @@ test('a bad value is shown as falling back and saved as typed', async () => {
   const line = saved.split('\n').find((l) => l.includes('id="fphm"'));
   assert.match(line, / fontSize="12pt" /);
   assert.match(line, / horzAlign="right" /);
+
+  // What XML cannot hold is refused with the reason, and the rule stays as it was.
+  await setKey(page, '#properties', 'fontName', 'a\u0001b');
+  assert.match(await page.textContent('#message'), /^Not changed: .*U\+0001/);
+  assert.equal(await page.inputValue('#properties .key[data-key="fontName"] input'), '宋体');
+  assert.equal(await saveRule(page), saved);
 });
 
 test('shift-click and the rubber band select several; align and distribute move them; a click on paper clears', async () => {

@@ -1,6 +1,6 @@
 // What the designer is editing: the rule document, its undo history, the selection and the
 // form picture. Views listen for 'change' (the rule changed), 'selection', 'picture' and
-// 'rows' (the row-field marks changed).
+// 'rows' (the row-field marks changed), 'refused' (an edit the rule cannot hold).
 import { RuleDocument } from '../rule/RuleDocument.js';
 import { History } from '../rule/History.js';
 
@@ -65,7 +65,15 @@ export class DesignerState extends EventTarget {
    * @param {(doc: RuleDocument) => void} edit
    */
   change(label, edit) {
-    edit(this.doc);
+    try {
+      edit(this.doc);
+    } catch (error) {
+      // The model refuses what XML cannot hold before it changes anything; the views show the
+      // rule as it still is, and the user is told why.
+      if (!(error instanceof RangeError)) throw error;
+      this.#emit('refused', { label, message: error.message });
+      return;
+    }
     this.commit(label);
   }
 

@@ -5,10 +5,11 @@ import { describe } from './Stage.js';
 /** @typedef {import('./DesignerState.js').DesignerState} DesignerState */
 
 export class ElementList {
-  /** @param {DesignerState} state @param {HTMLSelectElement} list */
-  constructor(state, list) {
+  /** @param {DesignerState} state @param {HTMLSelectElement} list @param {HTMLElement} ignored */
+  constructor(state, list, ignored) {
     this.state = state;
     this.list = list;
+    this.ignored = ignored;
     state.addEventListener('change', (e) => { if (!e.detail.live) this.render(); });
     state.addEventListener('selection', () => this.render());
     list.addEventListener('change', () => {
@@ -24,5 +25,10 @@ export class ElementList {
       return option;
     });
     this.list.replaceChildren(...options);
+    // What the engine skips: children of printing without a child element of their own.
+    const skipped = this.state.doc.ignoredElements();
+    this.ignored.hidden = skipped.length === 0;
+    this.ignored.textContent = skipped.length === 0 ? ''
+      : `Never drawn: ${skipped.map((el) => `<${el.tagName}${el.get('type') ? ` type="${el.get('type')}"` : ''}>`).join(', ')} (an element needs a child element, such as <text/>, for the engine to draw it).`;
   }
 }

@@ -10,6 +10,7 @@ export class PagePanel {
     this.state = state;
     this.root = root;
     state.addEventListener('change', (e) => { if (!e.detail.live) this.render(); });
+    state.addEventListener('refused', () => this.render());
   }
 
   render() {

@@ -16,6 +16,7 @@ export class PropertyPanel {
     this.root = root;
     state.addEventListener('selection', () => this.render());
     state.addEventListener('change', (e) => { if (!e.detail.live) this.render(); });
+    state.addEventListener('refused', () => this.render());
   }
 
   render() {

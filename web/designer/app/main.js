@@ -33,8 +33,9 @@ const preview = new Preview(state, connection, {
 new PropertyPanel(state, $('properties'));
 new PagePanel(state, $('page-settings'));
 new RowsPanel(state, $('rows'), say);
-new ElementList(state, $('element-list'));
+new ElementList(state, $('element-list'), $('ignored-elements'));
 sample.addEventListener('change', () => preview.schedule());
+state.addEventListener('refused', (e) => say(`Not changed: ${e.detail.message}.`));
 printing.addEventListener('change', () => preview.schedule());
 
 // Files.
