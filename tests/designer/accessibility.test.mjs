@@ -40,6 +40,17 @@ test('the keyboard alone selects an element in the list and moves it on the form
   assert.equal(changed.length, 1);
   assert.match(changed[0], /left="639" top="64" right="719" bottom="85"/);
 
+  // In the property panel a value typed and left with Tab is set, and Tab leads on to the next key.
+  await page.fill('#properties .key[data-key="fontSize"] input', '14');
+  await page.keyboard.press('Tab');
+  assert.equal(await page.evaluate(() => document.activeElement.closest('.key')?.dataset.key), 'fontColor');
+  await page.keyboard.type('clBlue');
+  await page.keyboard.press('Shift+Tab');
+  assert.equal(await page.evaluate(() => document.activeElement.closest('.key')?.dataset.key), 'fontSize');
+  assert.match(await currentRule(page), /<text>发票号码:<\/text>/);
+  assert.match((await currentRule(page)).split('\n').find((l) => l.includes('发票号码:')), / fontSize="14" fontColor="clBlue" /);
+  await page.focus('#stage');
+
   // A data field added from the keyboard lands below the selection and moves with the arrows.
   await page.focus('[data-add="field"]');
   await page.keyboard.press('Enter');

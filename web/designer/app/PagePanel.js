@@ -9,7 +9,9 @@ export class PagePanel {
   constructor(state, root) {
     this.state = state;
     this.root = root;
-    state.addEventListener('change', (e) => { if (!e.detail.live) this.render(); });
+    /** true while the panel's own edit is applied: its inputs already show it */
+    this.writing = false;
+    state.addEventListener('change', (e) => { if (!e.detail.live && !this.writing) this.render(); });
     state.addEventListener('refused', () => this.render());
   }
 
@@ -23,7 +25,14 @@ export class PagePanel {
       return;
     }
     this.root.replaceChildren(...pageKeys.map((key) => keyField(key, this.state.doc.setting(key.name),
-      (value) => this.state.change(`Set ${key.name}`, (doc) => doc.setSetting(key.name, value)))));
+      (value) => {
+        this.writing = true;
+        try {
+          this.state.change(`Set ${key.name}`, (doc) => doc.setSetting(key.name, value));
+        } finally {
+          this.writing = false;
+        }
+      })));
     if (focusedKey) this.root.querySelector(`.key[data-key="${focusedKey}"] input`)?.focus();
   }
 }

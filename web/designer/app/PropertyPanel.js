@@ -14,8 +14,14 @@ export class PropertyPanel {
   constructor(state, root) {
     this.state = state;
     this.root = root;
+    /** true while the panel's own edit is applied: its inputs already show it */
+    this.writing = false;
     state.addEventListener('selection', () => this.render());
-    state.addEventListener('change', (e) => { if (!e.detail.live) this.render(); });
+    state.addEventListener('change', (e) => {
+      if (e.detail.live) return;
+      if (this.writing) this.#retitle();
+      else this.render();
+    });
     state.addEventListener('refused', () => this.render());
   }
 
@@ -35,15 +41,31 @@ export class PropertyPanel {
     heading.textContent = describe(el);
     const keys = elementKeys[el.kind] ?? elementKeys.text;
     const fields = keys.map((key) => keyField(key, el.get(key.name),
-      (value) => this.state.change(`Set ${key.name}`, () => el.set(key.name, value))));
+      (value) => this.#write(`Set ${key.name}`, () => el.set(key.name, value))));
     const parts = [heading, ...fields];
     // The "text" property is a child element, not an attribute: a label's words, an image's picture.
     if (el.kind === 'text') {
-      parts.splice(1, 0, keyField(textKey, el.text, (value) => this.state.change('Set text', () => { el.text = value ?? ''; })));
+      parts.splice(1, 0, keyField(textKey, el.text, (value) => this.#write('Set text', () => { el.text = value ?? ''; })));
     }
     if (el.kind === 'image') parts.push(this.#pictureChooser(el));
     this.root.replaceChildren(...parts);
     if (focusedKey) this.root.querySelector(`.key[data-key="${focusedKey}"] input`)?.focus();
+  }
+
+  // The panel's own edit: the focus stays where the user moves it (Tab leads on).
+  #write(label, edit) {
+    this.writing = true;
+    try {
+      this.state.change(label, edit);
+    } finally {
+      this.writing = false;
+    }
+  }
+
+  #retitle() {
+    const [el] = this.state.selected();
+    const heading = this.root.querySelector('h2');
+    if (el && heading) heading.textContent = describe(el);
   }
 
   #pictureChooser(el) {
