@@ -5,13 +5,13 @@
 #include <string>
 
 #include "control/MethodGuard.h"
+#include "control/PrintPagePicture.h"
 #include "control/TavoPreFmtPrinterImpl.h"
 #include "control/ThePrinter.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/core/Base64.h"
 #include "platform/core/Error.h"
 #include "preview/PreviewPage.h"
-#include "preview/PrintPagePicture.h"
 
 namespace tavo {
 namespace {

@@ -1,4 +1,4 @@
-#include "preview/PrintPagePicture.h"
+#include "control/PrintPagePicture.h"
 
 #include "platform/cairo/RasterCanvas.h"
 #include "platform/codepage/CodePage.h"
