@@ -32,6 +32,8 @@ export class Preview {
     this.editedAt = null;
     /** @type {number|null} the last refresh, edit to picture on screen, in milliseconds */
     this.lastRefreshMs = null;
+    /** @type {number|null} of which the control's answer took this long */
+    this.lastDrawMs = null;
     /** @type {Map<string, number>} the sheet width in millimetres each printer answered with */
     this.sheetWidths = new Map();
     /** resolves each time a picture is on screen */
@@ -71,6 +73,7 @@ export class Preview {
     const rule = this.state.doc.serialize();
     const data = this.parts.data();
     this.busy = true;
+    const asked = performance.now();
     const printer = this.parts.printer();
     const zoom = this.parts.zoom();
     let picture = null;
@@ -103,6 +106,7 @@ export class Preview {
       this.editedAt = null;
       return;
     }
+    this.lastDrawMs = performance.now() - asked;
     await this.#show(picture, widthCss);
   }
 
@@ -114,7 +118,7 @@ export class Preview {
     img.hidden = false;
     if (this.editedAt !== null) {
       this.lastRefreshMs = performance.now() - this.editedAt;
-      this.parts.time.textContent = `Preview refreshed in ${Math.round(this.lastRefreshMs)} ms`;
+      this.parts.time.textContent = `Preview refreshed in ${Math.round(this.lastRefreshMs)} ms (drawn in ${Math.round(this.lastDrawMs)} ms)`;
     }
     this.editedAt = null;
     this.#resolveShown();
