@@ -9,7 +9,7 @@ import {
 } from './designer.mjs';
 
 let designer;
-before(async () => { designer = await openDesigner(); });
+before(async () => { designer = await openDesigner({ viewport: { width: 2400, height: 1400 } }); });
 after(async () => { await designer?.close(); });
 
 // Boxes in rule pixels over form.png (96 dpi, 241 x 140 mm), as one measures them off the scan.
@@ -31,8 +31,9 @@ test('fields dragged over the form print inside their boxes', { timeout: 120000 
   }
   await page.setInputFiles('#open-form', formPicturePath);
   await page.waitForFunction(() => !document.getElementById('form-picture').hidden);
-  // The boxes are measured to the pixel, so the grid is turned off.
+  // The boxes are measured to the pixel, so the grid is turned off; at 200% to aim closely.
   await page.uncheck('#snap');
+  await page.selectOption('#zoom', '2');
   const frame = await stageFrame(page);
   for (const { id, box, font, size, align } of fields) {
     await page.click('[data-add="field"]');
