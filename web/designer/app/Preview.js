@@ -15,7 +15,7 @@ export class Preview {
   /**
    * @param {DesignerState} state
    * @param {Connection} connection
-   * @param {{picture: HTMLImageElement, form: HTMLImageElement, stage: HTMLElement,
+   * @param {{picture: HTMLImageElement, stage: HTMLElement,
    *          time: HTMLElement, say: (text: string) => void, data: () => string,
    *          printer: () => string, zoom: () => number}} parts
    */

@@ -27,7 +27,7 @@ const stage = new Stage(state, { stage: $('stage'), boxes: $('boxes'), band: $('
 const sample = new SamplePanel(state, $('sample-data'));
 const printing = new PrintPanel(state, connection, $('printing'), () => sample.data(), say);
 const preview = new Preview(state, connection, {
-  picture: $('preview-picture'), form: $('form-picture'), stage: $('stage'), time: $('refresh-time'), say,
+  picture: $('preview-picture'), stage: $('stage'), time: $('refresh-time'), say,
   data: () => sample.data(), printer: () => printing.printer(), zoom: () => stage.zoom,
 });
 new PropertyPanel(state, $('properties'));
@@ -117,7 +117,7 @@ document.addEventListener('keydown', (event) => {
   } else if (ctrl && !inField && (event.key === 'd' || event.key === 'D')) {
     event.preventDefault();
     duplicate();
-  } else if (event.key === 'Delete' && !inField) {
+  } else if (event.key === 'Delete' && (event.target === $('stage') || event.target === $('element-list'))) {
     event.preventDefault();
     remove();
   }
