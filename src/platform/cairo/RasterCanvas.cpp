@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/cairo/CairoDevice.h"
+#include "platform/cairo/PngFile.h"
 #include "platform/core/Error.h"
 
 namespace tavo {
@@ -31,16 +32,12 @@ int32_t SheetHeight(const PdfGeometry& sheet, int32_t width) {
   return height >= 1 && height <= kMaxRasterPixels ? static_cast<int32_t>(height) : 0;
 }
 
-cairo_status_t AppendBytes(void* closure, const unsigned char* data, unsigned int length) {
-  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
-  return CAIRO_STATUS_SUCCESS;
-}
-
 }  // namespace
 
 RasterCanvas::RasterCanvas(int32_t width, int32_t height, int32_t dpi)
     : width_(width), height_(height), surface_(WhitePage(width, height)) {
   if (dpi <= 0) dpi = kScreenDpi;
+  pixelsPerMetre_ = dpi / 0.0254;
   const CairoContext cr(cairo_create(surface_.get()));
   canvas_ =
       std::make_unique<Canvas>(std::make_unique<CairoDevice>(cr.get(), DeviceCaps{dpi, dpi, 0, 0}));
@@ -51,6 +48,7 @@ RasterCanvas::RasterCanvas(const PdfGeometry& sheet, int32_t width)
     : width_(width), height_(SheetHeight(sheet, width)), surface_(WhitePage(width_, height_)) {
   const DeviceCaps& caps = sheet.caps;
   if (caps.dpiX <= 0 || caps.dpiY <= 0) throw Error("A printer sheet without resolution");
+  pixelsPerMetre_ = width / sheet.widthMm * 1000;
   const double pixelsPerMm = width / sheet.widthMm;
   const CairoContext cr(cairo_create(surface_.get()));
   cairo_scale(cr.get(), pixelsPerMm, pixelsPerMm);
@@ -76,11 +74,6 @@ uint32_t RasterCanvas::Pixel(int32_t x, int32_t y) {
   return reinterpret_cast<const uint32_t*>(row)[x];
 }
 
-std::string RasterCanvas::PngBytes() {
-  std::string png;
-  if (cairo_surface_write_to_png_stream(Surface(), AppendBytes, &png) != CAIRO_STATUS_SUCCESS)
-    throw Error("The raster page could not be encoded as PNG");
-  return png;
-}
+std::string RasterCanvas::PngBytes() { return EncodePng(Surface(), pixelsPerMetre_); }
 
 }  // namespace tavo

@@ -43,12 +43,14 @@ class RasterCanvas {
   cairo_surface_t* Surface();
   // One pixel as 0xAARRGGBB; the page is opaque, so alpha is 0xFF.
   uint32_t Pixel(int32_t x, int32_t y);
-  // The page as a PNG file's bytes.
+  // The page as a PNG file's bytes, with its scale on paper (the resolution, or for a printer's
+  // sheet the picture's width over the sheet's).
   std::string PngBytes();
 
  private:
   int32_t width_;
   int32_t height_;
+  double pixelsPerMetre_ = 0;  // the picture's scale on paper, which its PNG file says
   CairoSurface surface_;
   std::unique_ptr<Canvas> canvas_;
 };
