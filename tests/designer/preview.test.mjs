@@ -80,7 +80,7 @@ function unmatchedNearby(a, b) {
   return count;
 }
 
-test('the print-faithful view is the PDF printer\'s page, rasterized by pdftoppm at the same size', { timeout: 60000 }, async () => {
+test('the print-faithful view is the PDF printer\'s page, rasterized by pdftoppm at the same size', { timeout: 240000 }, async () => {
   const { page, bridge } = designer;
   await page.selectOption('#view', 'print');
   const shown = await pictureAfter(page, () => page.evaluate(() => window.designer.preview.schedule()));
@@ -108,7 +108,7 @@ test('the print-faithful view is the PDF printer\'s page, rasterized by pdftoppm
   assert.ok(Math.abs(shown.shownWidth - 297 / 25.4 * 96) < 1, `shown ${shown.shownWidth} px wide`);
 });
 
-test('the dialog view is what tavoprint preview --png draws over the same form picture', { timeout: 60000 }, async () => {
+test('the dialog view is what tavoprint preview --png draws over the same form picture', { timeout: 240000 }, async () => {
   const { page, bridge } = designer;
   const shown = await pictureAfter(page, () => page.selectOption('#view', 'dialog'));
   assert.equal(await page.evaluate(() => window.calls.renderPreview), 1);
