@@ -1,6 +1,7 @@
 // The sample data the preview and the test print use: made from the rule's field ids until the
 // user edits it, then theirs; edited as a table (document fields, then rows) or as XML.
 import { buildData, parseData, sampleDataFor } from '../rule/SampleData.js';
+import { decodeXmlFile } from './xmlFileText.js';
 
 /** @typedef {import('./DesignerState.js').DesignerState} DesignerState */
 /** @typedef {{name: string, value: string}} Field */
@@ -72,7 +73,7 @@ export class SamplePanel extends EventTarget {
     open.accept = '.xml,text/xml,application/xml';
     open.addEventListener('change', async () => {
       const file = open.files?.[0];
-      if (file) this.useText(await file.text());
+      if (file) this.useText(decodeXmlFile(await file.arrayBuffer()).text);
     });
     const openLabel = Object.assign(document.createElement('label'), { htmlFor: open.id, textContent: 'Open a data file' });
     const actions = document.createElement('div');

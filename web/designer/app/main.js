@@ -14,6 +14,7 @@ import { SamplePanel } from './SamplePanel.js';
 import { Stage } from './Stage.js';
 import { readPicture } from './readPicture.js';
 import { saveDownload, saveToFolder } from './saving.js';
+import { decodeXmlFile, textToSave } from './xmlFileText.js';
 
 const $ = (id) => /** @type {any} */ (document.getElementById(id));
 
@@ -43,9 +44,11 @@ $('open-rule').addEventListener('change', async (event) => {
   const file = event.target.files?.[0];
   if (!file) return;
   try {
-    state.open(await file.text(), file.name);
+    const { text, encoding } = decodeXmlFile(await file.arrayBuffer());
+    state.open(text, file.name);
     $('save-name').value = file.name;
-    say(`Opened ${file.name}: ${state.doc.elements().length} elements.`);
+    const saved = encoding === 'utf-8' ? '' : ` It was written in ${encoding}; it is saved in UTF-8.`;
+    say(`Opened ${file.name}: ${state.doc.elements().length} elements.${saved}`);
   } catch (error) {
     const where = error.line ? ` (line ${error.line}, column ${error.column})` : '';
     say(`${file.name} is not a rule document: ${error.message}${where}`);
@@ -65,13 +68,13 @@ $('new-rule').addEventListener('click', () => {
   say('A new rule of the same page size.');
 });
 $('save-download').addEventListener('click', () => {
-  saveDownload(state.doc.serialize(), $('save-name').value || state.fileName);
+  saveDownload(textToSave(state.doc.serialize()), $('save-name').value || state.fileName);
   say(`Saved ${$('save-name').value || state.fileName} to your downloads.`);
 });
 $('save-folder').addEventListener('click', async () => {
   const name = $('save-name').value.trim();
   try {
-    await saveToFolder(connection.get(), name, state.doc.serialize());
+    await saveToFolder(connection.get(), name, textToSave(state.doc.serialize()));
     say(`Wrote ${name} into the page's folder.`);
   } catch (error) {
     connection.noteFailure(error);
