@@ -67,10 +67,19 @@ export interface TavoControl {
   IFOcxGuid(ARegGuid: string): Promise<boolean>;
 
   renderPreview(XmlData: string, XmlRule: string, ImagePath: string): Promise<PagePicture>;
+  /**
+   * The page as the printer (a CUPS name, "pdf:", or "" for the current one) receives it: laid
+   * out at its resolution on its whole sheet, Width pixels wide (1 to 10000). Prints nothing.
+   */
   renderPrintPage(XmlData: string, XmlRule: string, Printer: string, Width: number): Promise<PagePicture>;
   lastPrint(): Promise<LastPrint>;
   jobState(job: number): Promise<JobState>;
   checkRule(XmlRule: string, XmlData: string): Promise<RuleFinding[]>;
+  /**
+   * Writes UTF-8 text to a file in the page's own folder (folders on the way are made); it lands
+   * whole or not at all. A path outside the folder fails with 0x80070005.
+   */
+  writeFile(relativePath: string, text: string): Promise<null>;
 
   hello(): Promise<{ product: string; version: string; protocol: number; origin: string }>;
   /** Any method by its bridge name, with its parameters in declared order. */

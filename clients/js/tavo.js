@@ -9,8 +9,8 @@ const CONTROL_METHODS = [
   'GetPrinterList', 'IFOcxGuid',
 ];
 
-/** The extension methods, offered by the bridge as tavo.NAME. */
-const EXTENSION_METHODS = ['renderPreview', 'renderPrintPage', 'lastPrint', 'jobState', 'checkRule'];
+/** The extension methods, offered by the bridge as tavo.NAME; writeFile is the bridge's own. */
+const EXTENSION_METHODS = ['renderPreview', 'renderPrintPage', 'lastPrint', 'jobState', 'checkRule', 'writeFile'];
 
 const DEFAULT_PORT = 17370;
 

@@ -23,10 +23,11 @@ constexpr A kGetVer[] = {{"filepath", S, ArgRole::FileOrText}};
 constexpr A kGetOcxVersion[] = {{"version", S}};
 constexpr A kSetDefaultPrinter[] = {{"DefaultPrt", S, ArgRole::Printer}};
 constexpr A kIFOcxGuid[] = {{"ARegGuid", S}};
-constexpr A kRenderPrintPage[] = {
-    {"XmlData", S}, {"XmlRule", S}, {"Printer", S, ArgRole::Printer}, {"Width", L}};
+// The printer is only read, never written to: "pdf:" needs no file of the page.
+constexpr A kRenderPrintPage[] = {{"XmlData", S}, {"XmlRule", S}, {"Printer", S}, {"Width", L}};
 constexpr A kJobState[] = {{"Job", L}};
 constexpr A kCheckRule[] = {{"XmlRule", S}, {"XmlData", S}};
+constexpr A kWriteFile[] = {{"relativePath", S, ArgRole::TargetFile}, {"text", S}};
 
 constexpr MethodSpec kMethods[] = {
     {"fprintText", "fprintText", kFprintText},
@@ -47,6 +48,7 @@ constexpr MethodSpec kMethods[] = {
     {"tavo.lastPrint", "LastPrint", {}, ResultShape::Json},
     {"tavo.jobState", "JobState", kJobState, ResultShape::Json},
     {"tavo.checkRule", "CheckRule", kCheckRule, ResultShape::Json},
+    {"tavo.writeFile", "tavo.writeFile", kWriteFile},
 };
 
 // A JSON integer, or a decimal text, within the range of a long.

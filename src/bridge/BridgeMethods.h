@@ -36,7 +36,7 @@ struct ArgSpec {
 
 struct MethodSpec {
   std::string_view rpcName;
-  std::string_view dispatchName;  // the control's method, called by name
+  std::string_view dispatchName;  // the control's method called by name, or the worker's own
   std::span<const ArgSpec> args;
   ResultShape result = ResultShape::Value;
 };

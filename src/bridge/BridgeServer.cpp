@@ -137,8 +137,16 @@ void BridgeServer::OnHttpData(QTcpSocket* socket) {
   Route(socket, *request);
 }
 
+// The bridge's own pages need no policy line; a block line still keeps them out.
+OriginDecision BridgeServer::Decide(const std::string& origin) const {
+  const OriginDecision decision = config_.policy.Decide(origin);
+  if (decision == OriginDecision::Unknown && IsBridgeOrigin(origin, port_))
+    return OriginDecision::Allowed;
+  return decision;
+}
+
 bool BridgeServer::OriginAllowed(const QByteArray& origin) const {
-  return config_.policy.Decide(origin.toStdString()) == OriginDecision::Allowed;
+  return Decide(origin.toStdString()) == OriginDecision::Allowed;
 }
 
 void BridgeServer::Route(QTcpSocket* socket, const HttpRequest& request) {
@@ -245,7 +253,7 @@ void BridgeServer::Upgrade(QTcpSocket* socket, const HttpRequest& request) {
     return refuse(503, "Too many connections: at most 32 pages at once");
   const std::optional<std::string> normal = NormalizeOrigin(originHeader.toStdString());
   if (!normal) return refuse(403, "A connection needs the Origin of its page");
-  OriginDecision decision = config_.policy.Decide(*normal);
+  OriginDecision decision = Decide(*normal);
   if (decision == OriginDecision::Unknown) {
     if (!config_.prompt) return refuse(403, "Origin not allowed");
     QPointer<QTcpSocket> guard(socket);

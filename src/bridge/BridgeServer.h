@@ -58,6 +58,7 @@ class BridgeServer : public QObject {
                  const QByteArray& extraHeaders);
   void Reply(QTcpSocket* socket, int status, const QByteArray& contentType, const QByteArray& body,
              const QByteArray& extraHeaders = {}, bool headOnly = false);
+  OriginDecision Decide(const std::string& origin) const;
   bool OriginAllowed(const QByteArray& origin) const;
   int OpenConnections();
   void Log(const QString& text) const;

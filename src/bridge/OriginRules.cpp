@@ -64,6 +64,12 @@ bool IsBridgeHost(std::string_view host, uint16_t port) {
   return name == "127.0.0.1" || name == "[::1]" || name == "localhost";
 }
 
+bool IsBridgeOrigin(std::string_view origin, uint16_t port) {
+  const std::optional<OriginParts> parts = SplitOrigin(origin);
+  if (!parts || parts->scheme != "http") return false;
+  return IsBridgeHost(parts->host + ":" + (parts->port.empty() ? "80" : parts->port), port);
+}
+
 std::optional<std::string> NormalizeOrigin(std::string_view origin) {
   const std::optional<OriginParts> parts = SplitOrigin(origin);
   if (!parts) return std::nullopt;

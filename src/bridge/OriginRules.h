@@ -12,6 +12,10 @@ namespace tavo::bridge {
 // Whether a Host header is 127.0.0.1:PORT, [::1]:PORT or localhost:PORT (letter case ignored).
 bool IsBridgeHost(std::string_view host, uint16_t port);
 
+// Whether `origin` is one of the bridge's own, the origin of the pages it serves itself
+// (/designer/): http://127.0.0.1:PORT, http://localhost:PORT or http://[::1]:PORT.
+bool IsBridgeOrigin(std::string_view origin, uint16_t port);
+
 // The origin as browsers send it: scheme://host[:port], lower case, the scheme's default port
 // left out. Nothing for a text of any other form, for "null" and for an empty text.
 std::optional<std::string> NormalizeOrigin(std::string_view origin);

@@ -4,11 +4,11 @@
 
 #include "control/MethodGuard.h"
 #include "control/TavoPreFmtPrinterImpl.h"
+#include "control/ThePrinter.h"
 #include "control/unitTavoOcxUtils.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/http/HttpDownload.h"
 #include "platform/printer/Printer.h"
-#include "platform/printer/system/SystemPrinter.h"
 #include "preview/ShowPreview.h"
 #include "printing/unitCommonPrinting.h"
 
@@ -17,18 +17,6 @@ namespace {
 
 std::string Ansi(BSTR text) { return codepage::WideToAnsi(BstrView(text)); }
 std::u16string Wide(BSTR text) { return std::u16string(BstrView(text)); }
-
-// The current printer of this platform, installed on first use: the host creates the control
-// long before it prints, and many hosts never print at all. Choosing and listing printers needs
-// no Qt.
-Printer& ThePrinter() {
-  static const bool installed = [] {
-    InstallSystemPrinter();
-    return true;
-  }();
-  (void)installed;
-  return CurrentPrinter();
-}
 
 BSTR NewString(const std::string& ansi) {
   Bstr text(codepage::AnsiToWide(ansi));

@@ -1,7 +1,5 @@
 #include "preview/PreviewPage.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -11,6 +9,7 @@
 #include <system_error>
 
 #include "platform/cairo/CairoDevice.h"
+#include "platform/cairo/PngFile.h"
 #include "platform/cairo/RasterCanvas.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/core/Error.h"
@@ -59,30 +58,6 @@ void CheckPageSize(PixelSize size) {
                 std::to_string(kMaxPreviewSide) + " pixels a side and " +
                 std::to_string(kMaxPreviewPixels) + " pixels in all)");
   }
-}
-
-cairo_status_t AppendBytes(void* closure, const unsigned char* data, unsigned int length) {
-  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
-  return CAIRO_STATUS_SUCCESS;
-}
-
-void PutBigEndian(std::string& out, uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((value >> shift) & 0xFF);
-}
-
-// A PNG pHYs chunk: the picture's pixels per metre, so that viewers show it at its 96 dpi.
-std::string PhysicalSizeChunk() {
-  const uint32_t perMetre = (kPreviewDpi * 10000 + 127) / 254;
-  std::string body = "pHYs";
-  PutBigEndian(body, perMetre);
-  PutBigEndian(body, perMetre);
-  body += '\1';  // the unit is the metre
-  std::string chunk;
-  PutBigEndian(chunk, static_cast<uint32_t>(body.size() - 4));
-  chunk += body;
-  PutBigEndian(chunk, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()),
-                                                  static_cast<uInt>(body.size()))));
-  return chunk;
 }
 
 }  // namespace
@@ -162,15 +137,7 @@ RasterImage ComposePageArea(const PreviewPage& page) {
 }
 
 std::string PngBytes(const RasterImage& picture) {
-  std::string png;
-  if (picture.Null() || cairo_surface_write_to_png_stream(picture.Surface(), AppendBytes, &png) !=
-                            CAIRO_STATUS_SUCCESS)
-    throw Error("The preview picture could not be encoded");
-  // The pHYs chunk goes before the image data, right after the 8-byte signature and the
-  // 25-byte header chunk.
-  constexpr size_t kAfterHeader = 8 + 25;
-  if (png.size() > kAfterHeader) png.insert(kAfterHeader, PhysicalSizeChunk());
-  return png;
+  return EncodePng(picture.Surface(), kPreviewDpi / 0.0254);
 }
 
 std::string PreviewPngBytes(std::u16string_view xmlData, std::u16string_view xmlRule,

@@ -15,6 +15,18 @@ TEST(BridgeHost, OnlyLoopbackNamesWithTheBridgesPortPass) {
     EXPECT_FALSE(IsBridgeHost(host, 17370)) << host;
 }
 
+// The pages the bridge serves itself: plain http on a loopback name and the bridge's own port.
+TEST(Origin, TheBridgesOwnOriginsAreItsLoopbackNamesOnItsPort) {
+  for (const char* origin : {"http://127.0.0.1:17370", "http://localhost:17370",
+                             "http://[::1]:17370", "HTTP://LocalHost:17370"})
+    EXPECT_TRUE(IsBridgeOrigin(origin, 17370)) << origin;
+  EXPECT_TRUE(IsBridgeOrigin("http://127.0.0.1", 80));
+  for (const char* origin :
+       {"https://127.0.0.1:17370", "http://127.0.0.1:17371", "http://127.0.0.1",
+        "http://evil.example:17370", "http://localhost.evil.example:17370", "null", ""})
+    EXPECT_FALSE(IsBridgeOrigin(origin, 17370)) << origin;
+}
+
 TEST(Origin, NormalizedAsBrowsersSendIt) {
   EXPECT_EQ(NormalizeOrigin("https://erp.example.com"), "https://erp.example.com");
   EXPECT_EQ(NormalizeOrigin("HTTPS://ERP.Example.com:443"), "https://erp.example.com");

@@ -1,5 +1,6 @@
 // The installed tavobridge, as the user service starts it (no registry of its own: the machine's
-// registration serves), serves /tavo.js and prints the sample invoice through the client.
+// registration serves), serves /tavo.js and prints the sample invoice through the client, and
+// serves the installed designer, which connects from the bridge's own origin.
 // Prints "ok: ..." and exits 0, or says what failed and exits 1.
 import { spawn } from 'node:child_process';
 import fs from 'node:fs';
@@ -45,7 +46,10 @@ try {
   if (outcome !== 1 || info.Pages !== '1' || info.Title !== invoiceTitle('12345678'))
     throw new Error(`GetOcxVersion ${outcome}, PDF ${JSON.stringify(info)}`);
   if (stderr.includes('registered')) throw new Error(`the bridge registered the control itself: ${stderr}`);
-  console.log('ok: the installed bridge serves tavo.js and prints through it');
+  const designer = await browser.browser.newPage();
+  await designer.goto(`http://127.0.0.1:${port}/designer/`);
+  await designer.getByText(/^Connected to the print control/).waitFor({ timeout: 30000 });
+  console.log('ok: the installed bridge serves tavo.js and prints through it, and its designer connects');
 } catch (error) {
   console.log(`FAILED: ${error.message}\n${stderr}`);
   process.exitCode = 1;

@@ -250,6 +250,19 @@ bool CupsScheduler::AddSinkQueue(const std::string& name, std::string& error) {
   return added.status == 0;
 }
 
+bool CupsScheduler::AddPpdQueue(const std::string& name, const std::string& ppd,
+                                std::string& error) {
+  const std::string file = dir_ + "/" + name + ".ppd";
+  if (!WriteFile(file, ppd)) {
+    error = "Cannot write " + file + ": " + std::strerror(errno);
+    return false;
+  }
+  const CommandResult added =
+      Run("lpadmin -p '" + name + "' -E -v file:///dev/null -P '" + file + "'");
+  if (added.status != 0) error = "lpadmin failed: " + added.output + ErrorLog();
+  return added.status == 0;
+}
+
 bool CupsScheduler::WaitForJobs(std::chrono::seconds timeout) const {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (std::chrono::steady_clock::now() < deadline) {

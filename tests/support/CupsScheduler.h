@@ -41,6 +41,9 @@ class CupsScheduler {
   // Adds an enabled queue without filters whose jobs go to /dev/null: a job completes as soon
   // as the scheduler takes it up.
   bool AddSinkQueue(const std::string& name, std::string& error);
+  // Adds an enabled queue described by the PPD text `ppd` (its paper, margins and resolution),
+  // whose jobs go to /dev/null; false with the lpadmin output in `error`.
+  bool AddPpdQueue(const std::string& name, const std::string& ppd, std::string& error);
   // Waits until the scheduler has no job left to process.
   bool WaitForJobs(std::chrono::seconds timeout) const;
 

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "control/TavoPreFmtPrinterX_TLB.h"
+#include "platform/core/Base64.h"
 #include "platform/picture/PictureFile.h"
 #include "platform/registry/Registry.h"
 #include "support/CupsScheduler.h"
@@ -245,6 +246,35 @@ TEST_F(Tavoprint, PreviewPngHoldsThePageOverItsBackground) {
   };
   EXPECT_EQ(pixel(page, 5, 5), pixel(background, 5, 5));
   EXPECT_NE(pixel(elementsOnly, 5, 5), pixel(background, 5, 5));
+}
+
+// The page as printed, through the control's RenderPrintPage: the sheet of the PDF printer
+// (landscape A4 for the sample) at the width asked; the options belong together.
+TEST_F(Tavoprint, PreviewAsPrintedWritesThePrintersPage) {
+  Register();
+  const std::string data = kExamples + "data.xml", rule = kExamples + "rule.xml";
+  const std::string png = PathOf("printed.png").string();
+  const ProcessResult written =
+      Run({"preview", data, rule, "--png", png, "--as-printed", "--pdf", "--width", "600"});
+  ASSERT_EQ(written.exitCode, 0) << written.err;
+  const ProcessResult called =
+      Run({"call", "RenderPrintPage", AtPath(data), AtPath(rule), "pdf:", "600"});
+  ASSERT_EQ(called.exitCode, 0) << called.err;
+  const std::vector<uint8_t> expected = DecodeBase64(called.out.substr(0, called.out.find('\n')));
+  EXPECT_EQ(ReadFile(png), std::string(expected.begin(), expected.end()));
+  const Picture page = LoadPictureFile(png);
+  EXPECT_EQ(page.Width(), 600);
+  EXPECT_EQ(page.Height(), 424);
+
+  const ProcessResult zero =
+      Run({"preview", data, rule, "--png", png, "--as-printed", "--pdf", "--width", "0"});
+  EXPECT_EQ(zero.exitCode, 1);
+  EXPECT_THAT(zero.err, HasSubstr("Width must be 1 to 10000 pixels, not 0"));
+  EXPECT_EQ(Run({"preview", data, rule, "--as-printed", "--pdf"}).exitCode, 2);
+  EXPECT_EQ(Run({"preview", data, rule, "--png", png, "--width", "600"}).exitCode, 2);
+  EXPECT_EQ(
+      Run({"preview", data, rule, kExamples + "form.png", "--png", png, "--as-printed"}).exitCode,
+      2);
 }
 
 // Under a real zh_CN.GBK locale the sample invoice draws exactly what a UTF-8 locale draws:

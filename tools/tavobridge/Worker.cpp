@@ -8,9 +8,11 @@
 #include <QLocalSocket>
 #include <QTimer>
 #include <deque>
+#include <filesystem>
 #include <vector>
 
 #include "Application.h"
+#include "bridge/PageFile.h"
 #include "platform/com/Activation.h"
 #include "platform/com/ComPtr.h"
 #include "platform/com/Dispatch.h"
@@ -111,6 +113,8 @@ class WorkerLoop {
   }
 
   QJsonValue Invoke(const QString& method, const QJsonArray& args) {
+    if (method == QLatin1String(kWriteFileMethod.data(), kWriteFileMethod.size()))
+      return WriteFile(args);
     IDispatch* control = Control();
     std::u16string name = method.toStdU16String();
     LPOLESTR names[] = {name.data()};
@@ -140,6 +144,21 @@ class WorkerLoop {
     }
     if (FAILED(status)) throw CallFailure{status, ThreadErrorDescription()};
     return JsonOf(*result.Get());
+  }
+
+  // The path arrives confined to the page's folder, the worker's working directory; failures
+  // name it as the page gave it.
+  static QJsonValue WriteFile(const QJsonArray& args) {
+    const std::filesystem::path target = args[0].toString().toStdString();
+    std::error_code error;
+    const std::string shown =
+        target.lexically_relative(std::filesystem::current_path(error)).string();
+    try {
+      WritePageFile(target, args[1].toString().toStdString(), shown);
+    } catch (const std::exception& failure) {
+      throw CallFailure{E_FAIL, QString::fromStdString(failure.what())};
+    }
+    return QJsonValue::Null;
   }
 
   QLocalSocket link_;

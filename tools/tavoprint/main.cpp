@@ -48,6 +48,10 @@ constexpr const char* kUsage = R"(usage:
                                      exit 1 when nothing was printed; --wait follows the CUPS
                                      job until it is completed (default: 60 seconds)
   tavoprint preview DATA RULE [BACKGROUND] [--png OUT.png]
+  tavoprint preview DATA RULE --png OUT.png --as-printed [--printer NAME | --pdf] [--width W]
+                                     the page as that printer (default: the default printer;
+                                     --pdf: the virtual PDF printer) receives it, laid out at its
+                                     resolution on its whole sheet, W pixels wide (default 1000)
   tavoprint printers
   tavoprint check RULE [DATA] [--json]
                                      what the rule (with the data) will ignore or never draw;
@@ -194,9 +198,40 @@ int Print(std::vector<std::string> args) {
   return wait ? FollowJob(control, *last.job, *wait) : 0;
 }
 
+void WritePng(const ScopedVariant& picture, const std::string& path, const char* what) {
+  const std::vector<uint8_t> bytes = DecodeBase64(FormatValue(*picture.Get()));
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (!out) throw ToolFailure(1, std::string("Cannot write the ") + what + " " + path);
+  std::cout << what << " written to " << path << "\n";
+}
+
 int Preview(std::vector<std::string> args) {
   const auto png = TakeOption(args, "--png");
+  const bool asPrinted = TakeFlag(args, "--as-printed");
+  const auto printer = TakeOption(args, "--printer");
+  const bool pdf = TakeFlag(args, "--pdf");
+  const auto width = TakeOption(args, "--width");
   RejectOptions(args);
+  if (asPrinted) {
+    if (!png) Usage("--as-printed needs --png");
+    if (args.size() != 2) Usage("preview --as-printed needs DATA and RULE, and no BACKGROUND");
+    if (printer && pdf) Usage("give either --printer or --pdf");
+    const std::u16string data = ReadXmlFile(args[0]);
+    const std::u16string rule = ReadXmlFile(args[1]);
+    const std::string name = pdf ? "pdf:" : printer.value_or("");
+    AutomationObject control(kProgId);
+    // The control only reads the printer: nothing is selected and no job is opened.
+    // The width goes as text, as every argument does; the control coerces and checks it.
+    const ScopedVariant picture = control.Call(
+        "RenderPrintPage",
+        {data, rule, codepage::Utf8ToWide(name), codepage::Utf8ToWide(width.value_or("1000"))});
+    WritePng(picture, *png, "page as printed");
+    return 0;
+  }
+  if (printer || pdf || width) Usage("--printer, --pdf and --width go with --as-printed");
   if (args.size() != 2 && args.size() != 3) Usage("preview needs DATA, RULE and maybe BACKGROUND");
   const std::u16string data = ReadXmlFile(args[0]);
   const std::u16string rule = ReadXmlFile(args[1]);
@@ -204,14 +239,7 @@ int Preview(std::vector<std::string> args) {
   AutomationObject control(kProgId);
   if (png) {
     // What the dialog's page area would hold, without a window: the control's picture of it.
-    ScopedVariant picture = control.Call("RenderPreview", {data, rule, background});
-    const std::vector<uint8_t> bytes = DecodeBase64(FormatValue(*picture.Get()));
-    std::ofstream out(*png, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) throw ToolFailure(1, "Cannot write the preview picture " + *png);
-    std::cout << "preview written to " << *png << "\n";
+    WritePng(control.Call("RenderPreview", {data, rule, background}), *png, "preview");
     return 0;
   }
   control.Call("PreviewXmlData", {data, rule, background});

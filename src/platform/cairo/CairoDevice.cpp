@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "platform/cairo/TextEngine.h"
 
@@ -96,8 +97,10 @@ CairoSurface CairoDevice::SourceOf(const Graphic& graphic) const {
                                                           graphic.height, graphic.width * 4));
 }
 
-CairoDevice::CairoDevice(cairo_t* cr, DeviceCaps caps) : cr_(cairo_reference(cr)), caps_(caps) {
-  cairo_set_antialias(cr_.get(), CAIRO_ANTIALIAS_NONE);
+CairoDevice::CairoDevice(cairo_t* cr, DeviceCaps caps, Edges edges)
+    : cr_(cairo_reference(cr)), caps_(caps), edges_(edges) {
+  cairo_set_antialias(cr_.get(),
+                      edges == Edges::Smooth ? CAIRO_ANTIALIAS_GRAY : CAIRO_ANTIALIAS_NONE);
 }
 
 void CairoDevice::FillPixels(int64_t left, int64_t top, int64_t right, int64_t bottom,
@@ -106,7 +109,25 @@ void CairoDevice::FillPixels(int64_t left, int64_t top, int64_t right, int64_t b
   if (r <= l || b <= t) return;
   cairo_t* cr = cr_.get();
   SetColor(cr, color);
-  cairo_rectangle(cr, l, t, r - l, b - t);
+  if (edges_ == Edges::WholePixels) {
+    cairo_rectangle(cr, l, t, r - l, b - t);
+    cairo_fill(cr);
+    return;
+  }
+  // The target's pixels: the device maps onto them by scale and offset only.
+  double x0 = l, y0 = t, x1 = r, y1 = b;
+  cairo_user_to_device(cr, &x0, &y0);
+  cairo_user_to_device(cr, &x1, &y1);
+  const auto snap = [](double from, double to) {
+    double low = std::floor(std::min(from, to) + 0.5), high = std::floor(std::max(from, to) + 0.5);
+    if (high == low) high = low + 1;
+    return std::pair{low, high};
+  };
+  const auto [pixelLeft, pixelRight] = snap(x0, x1);
+  const auto [pixelTop, pixelBottom] = snap(y0, y1);
+  const SavedState saved(cr);
+  cairo_identity_matrix(cr);
+  cairo_rectangle(cr, pixelLeft, pixelTop, pixelRight - pixelLeft, pixelBottom - pixelTop);
   cairo_fill(cr);
 }
 
@@ -227,7 +248,8 @@ void CairoDevice::DrawRun(const Font& font, Point topLeft, std::string_view ansi
   cairo_rectangle(cr, l, t, r - l, b - t);
   cairo_clip(cr);
   const int32_t ascent = TextMetrics(font).ascent;
-  DrawText(cr, font, Clamp(topLeft.x), Clamp(int64_t{topLeft.y} + ascent), ansiRun);
+  DrawText(cr, font, Clamp(topLeft.x), Clamp(int64_t{topLeft.y} + ascent), ansiRun,
+           edges_ == Edges::Smooth ? Glyphs::Outlines : Glyphs::AsFontRendersThem);
 }
 
 // Smooth scaling. A graphic larger than its target is first reduced to the target's size, so a

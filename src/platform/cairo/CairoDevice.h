@@ -2,6 +2,12 @@
 // image surface or a PDF page. Lines and rectangles are filled as whole device pixels (pixel x
 // covers x to x + 1), so a raster and a PDF rendered at the device's resolution light exactly
 // the same pixels. Text goes through the process's one Pango text engine.
+//
+// A device whose pixels are drawn smaller than the target's (a printer's page pictured on the
+// screen) smooths text and slanted pens instead, and puts the edges of pixel rectangles on the
+// nearest target pixel edge, at least one target pixel apart, as PDF viewers adjust strokes: a
+// pen thinner than a target pixel shows as one crisp pixel rather than a faint grey. Its text is
+// filled from the glyphs' outlines, never from a font's small-size bitmaps.
 #pragma once
 
 #include "platform/cairo/CairoHandles.h"
@@ -9,10 +15,12 @@
 
 namespace tavo {
 
+enum class Edges { WholePixels, Smooth };
+
 class CairoDevice final : public CanvasDevice {
  public:
   // Draws through `cr` (the device keeps a reference); `caps` is what the device reports.
-  CairoDevice(cairo_t* cr, DeviceCaps caps);
+  CairoDevice(cairo_t* cr, DeviceCaps caps, Edges edges = Edges::WholePixels);
 
   DeviceCaps Caps() const override { return caps_; }
   void Line(Point from, Point to, const Pen& pen) override;
@@ -34,6 +42,7 @@ class CairoDevice final : public CanvasDevice {
 
   CairoContext cr_;
   DeviceCaps caps_;
+  Edges edges_;
 };
 
 // A cairo image surface of the graphic's pixels, premultiplied as cairo keeps them.

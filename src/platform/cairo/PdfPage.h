@@ -15,6 +15,9 @@ struct PdfGeometry {
   double heightMm = 297;
   double originXMm = 0;  // the device origin on the page
   double originYMm = 0;
+  // The printable area from the device origin; the printer puts nothing beyond it.
+  double printableWidthMm = 210;
+  double printableHeightMm = 297;
   DeviceCaps caps{600, 600, 0, 0};  // its resolution is the device's pixels per inch
 };
 

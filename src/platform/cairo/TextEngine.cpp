@@ -180,7 +180,8 @@ int32_t MeasureText(const Font& font, std::string_view ansiRun) {
   return static_cast<int32_t>(std::min<int64_t>(width, INT32_MAX));
 }
 
-void DrawText(cairo_t* cr, const Font& font, double x, double baseline, std::string_view ansiRun) {
+void DrawText(cairo_t* cr, const Font& font, double x, double baseline, std::string_view ansiRun,
+              Glyphs glyphs) {
   const std::string utf8 = VisibleUtf8(ansiRun);
   if (utf8.empty()) return;
   Engine& engine = TheEngine();
@@ -190,7 +191,13 @@ void DrawText(cairo_t* cr, const Font& font, double x, double baseline, std::str
   cairo_set_source_rgb(cr, (rgb >> 16 & 0xFF) / 255.0, (rgb >> 8 & 0xFF) / 255.0,
                        (rgb & 0xFF) / 255.0);
   cairo_move_to(cr, x, baseline);
-  pango_cairo_show_layout_line(cr, pango_layout_get_line_readonly(layout.get(), 0));
+  PangoLayoutLine* line = pango_layout_get_line_readonly(layout.get(), 0);
+  if (glyphs == Glyphs::Outlines) {
+    pango_cairo_layout_line_path(cr, line);
+    cairo_fill(cr);
+  } else {
+    pango_cairo_show_layout_line(cr, line);
+  }
 }
 
 }  // namespace tavo

@@ -20,9 +20,15 @@ constexpr int32_t kMaxFontPixels = 16384;
 FontMetrics TextMetrics(const Font& font);
 // The advance width of an ANSI run as one line, in device pixels.
 int32_t MeasureText(const Font& font, std::string_view ansiRun);
+enum class Glyphs {
+  AsFontRendersThem,  // a font's own small-size bitmaps included, as the screen shows them
+  Outlines,           // filled outlines, as a printer's page has them however small it is shown
+};
+
 // Draws the run in the font's colour with the left end of its baseline at (x, baseline), in
 // the user space of `cr`, which counts device pixels.
-void DrawText(cairo_t* cr, const Font& font, double x, double baseline, std::string_view ansiRun);
+void DrawText(cairo_t* cr, const Font& font, double x, double baseline, std::string_view ansiRun,
+              Glyphs glyphs = Glyphs::AsFontRendersThem);
 
 // Frees the font map, fonts and caches of the text engine and cairo's, for a process that draws
 // no more text (a leak checker then sees the font allocations returned). Text drawn afterwards

@@ -6,8 +6,8 @@
 
 #include "platform/codepage/CodePage.h"
 #include "platform/core/Error.h"
+#include "platform/core/TempFile.h"
 #include "platform/http/CurlHandle.h"
-#include "platform/http/TempFile.h"
 
 namespace tavo::http {
 namespace {

@@ -6,7 +6,7 @@ import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import {
   invoiceData, invoiceNumbered, invoiceRule, invoiceTitle, launchBrowser, openPage, pdfInfo,
-  sourceDir, startBridge, startPageServer, startServer,
+  runInPage, sourceDir, startBridge, startPageServer, startServer,
 } from './harness.mjs';
 
 let bridge, pages, other, browser, folder;
@@ -25,26 +25,8 @@ after(async () => {
   await other?.close();
 });
 
-/** Runs `body(control, ...args)` inside a new page of the allowed origin; the page closes after. */
-async function inPage(body, ...args) {
-  const page = await openPage(browser.browser, pages.origin, bridge.port);
-  try {
-    return await page.evaluate(async ([source, values]) => {
-      const control = await window.tavo.connect({ port: Number(values[0]) });
-      const outcome = {};
-      try {
-        // eslint-disable-next-line no-new-func
-        outcome.value = await new Function('control', 'tavo', 'args', `return (${source})(control, tavo, args);`)(control, window.tavo, values.slice(1));
-      } catch (error) {
-        outcome.error = { name: error.name, code: error.code, hresult: error.hresult, message: error.message };
-      }
-      control.close();
-      return outcome;
-    }, [body.toString(), [bridge.port, ...args]]);
-  } finally {
-    await page.close();
-  }
-}
+/** Runs `body(control, tavo, args)` inside a new page of the allowed origin. */
+const inPage = (body, ...args) => runInPage(browser.browser, pages.origin, bridge.port, body, ...args);
 
 describe('a page calls the control', () => {
   test('the bridge registered the module beside it into the empty registry', () => {

@@ -127,3 +127,27 @@ export async function openPage(browser, url, bridgePort) {
   }, bridgePort);
   return page;
 }
+
+/**
+ * Runs `body(control, tavo, args)` inside a new page at `url` connected to the bridge on `port`;
+ * resolves to {value} or {error: {name, code, hresult, message}}. The page closes after.
+ */
+export async function runInPage(browser, url, port, body, ...args) {
+  const page = await openPage(browser, url, port);
+  try {
+    return await page.evaluate(async ([source, values]) => {
+      const control = await window.tavo.connect({ port: Number(values[0]) });
+      const outcome = {};
+      try {
+        // eslint-disable-next-line no-new-func
+        outcome.value = await new Function('control', 'tavo', 'args', `return (${source})(control, tavo, args);`)(control, window.tavo, values.slice(1));
+      } catch (error) {
+        outcome.error = { name: error.name, code: error.code, hresult: error.hresult, message: error.message };
+      }
+      control.close();
+      return outcome;
+    }, [body.toString(), [port, ...args]]);
+  } finally {
+    await page.close();
+  }
+}

@@ -5,29 +5,10 @@
 #include "platform/core/Error.h"
 #include "platform/printer/system/JobFile.h"
 #include "platform/printer/system/PrintJob.h"
+#include "platform/printer/system/PrinterSheet.h"
 
 namespace tavo {
 namespace {
-
-// The paper as the page lies on it, with the device origin at the printable area's top-left.
-// Landscape turns the page a quarter counter-clockwise, so its left margin is the paper's
-// bottom one (see CapsOf).
-PdfGeometry GeometryOf(const CupsPaper& paper, Orientation orientation) {
-  PdfGeometry geometry;
-  geometry.caps = CapsOf(paper, orientation);
-  if (orientation == Orientation::Landscape) {
-    geometry.widthMm = paper.lengthMm;
-    geometry.heightMm = paper.widthMm;
-    geometry.originXMm = paper.bottomMm;
-    geometry.originYMm = paper.leftMm;
-  } else {
-    geometry.widthMm = paper.widthMm;
-    geometry.heightMm = paper.lengthMm;
-    geometry.originXMm = paper.leftMm;
-    geometry.originYMm = paper.topMm;
-  }
-  return geometry;
-}
 
 std::string SpoolPattern() {
   std::error_code error;
@@ -45,7 +26,7 @@ class CupsJob final : public PrintJob {
         title_(codepage::AnsiToUtf8(ansiTitle)),
         orientation_(orientation),
         file_(SpoolPattern(), ".pdf", "Cannot create the spool file of the print job"),
-        page_(file_.Path(), GeometryOf(paper, orientation), ansiTitle) {}
+        page_(file_.Path(), CupsPaperSheet(paper, orientation), ansiTitle) {}
 
   Canvas& GetCanvas() override { return page_.GetCanvas(); }
   DeviceCaps Caps() const override { return page_.Caps(); }

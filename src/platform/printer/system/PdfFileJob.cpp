@@ -1,22 +1,12 @@
-#include <utility>
-
 #include "platform/cairo/PdfPage.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/core/Error.h"
 #include "platform/printer/system/JobFile.h"
 #include "platform/printer/system/PrintJob.h"
+#include "platform/printer/system/PrinterSheet.h"
 
 namespace tavo {
 namespace {
-
-constexpr int32_t kPdfDpi = 600;
-
-PdfGeometry A4(Orientation orientation) {
-  PdfGeometry geometry;
-  geometry.caps = DeviceCaps{kPdfDpi, kPdfDpi, 0, 0};
-  if (orientation == Orientation::Landscape) std::swap(geometry.widthMm, geometry.heightMm);
-  return geometry;
-}
 
 // The file is written beside the target under a temporary name and renamed over it only when
 // the job finishes, so an aborted or failed job leaves no half file.
@@ -26,7 +16,7 @@ class PdfFileJob final : public PrintJob {
       : failure_("Cannot write the PDF file \"" + ansiPath + "\""),
         target_(codepage::AnsiToUtf8(ansiPath)),
         file_(target_ + ".XXXXXX", "", failure_),
-        page_(file_.Path(), A4(orientation), ansiTitle) {}
+        page_(file_.Path(), PdfPrinterSheet(orientation), ansiTitle) {}
 
   Canvas& GetCanvas() override { return page_.GetCanvas(); }
   DeviceCaps Caps() const override { return page_.Caps(); }

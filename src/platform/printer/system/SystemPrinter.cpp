@@ -6,11 +6,10 @@
 #include "platform/core/Error.h"
 #include "platform/printer/system/CupsSession.h"
 #include "platform/printer/system/PrintJob.h"
+#include "platform/printer/system/PrinterSheet.h"
 
 namespace tavo {
 namespace {
-
-constexpr int32_t kPdfDpi = 600;
 
 // A printer a job can go to: a CUPS destination by its UTF-8 name, or a PDF file by its path.
 struct Target {
@@ -94,7 +93,7 @@ class SystemPrinter final : public Printer {
   DeviceCaps Caps() override {
     if (job_) return job_->Caps();
     const Target target = RequireTarget();
-    if (target.pdf) return DeviceCaps{kPdfDpi, kPdfDpi, 0, 0};
+    if (target.pdf) return PdfPrinterSheet(orientation_).caps;
     return CapsOf(Paper(target), orientation_);
   }
 

@@ -1,4 +1,4 @@
-#include "platform/http/TempFile.h"
+#include "platform/core/TempFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,7 +11,7 @@
 
 #include "platform/core/Error.h"
 
-namespace tavo::http {
+namespace tavo {
 namespace {
 
 namespace fs = std::filesystem;
@@ -48,7 +48,7 @@ TempFile::TempFile(const std::string& target, const std::string& ansiTarget)
   fs::path directory = fs::path(target_).parent_path();
   if (directory.empty()) directory = ".";
   for (int attempt = 0; fd_ < 0; ++attempt) {
-    path_ = (directory / (".tavo-download-" + RandomSuffix())).string();
+    path_ = (directory / (".tavo-" + RandomSuffix())).string();
     // Mode 0666 through the umask, as a newly created target would get.
     fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd_ < 0 && (errno != EEXIST || attempt == 100)) Fail(ansiTarget, errno);
@@ -89,4 +89,4 @@ void TempFile::ReplaceTarget() {
   replaced_ = true;
 }
 
-}  // namespace tavo::http
+}  // namespace tavo

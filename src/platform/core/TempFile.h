@@ -1,9 +1,10 @@
-// A temporary file beside a target file, which either replaces the target or disappears.
+// A temporary file beside a target file, which either replaces the target or disappears: a
+// download or a page's file lands whole or not at all.
 #pragma once
 
 #include <string>
 
-namespace tavo::http {
+namespace tavo {
 
 class TempFile {
  public:
@@ -33,4 +34,4 @@ class TempFile {
   bool replaced_ = false;
 };
 
-}  // namespace tavo::http
+}  // namespace tavo

@@ -1,0 +1,171 @@
+// The sample data the preview and the test print use: made from the rule's field ids until the
+// user edits it, then theirs; edited as a table (document fields, then rows) or as XML.
+import { buildData, parseData, sampleDataFor } from '../rule/SampleData.js';
+import { decodeXmlFile } from './xmlFileText.js';
+
+/** @typedef {import('./DesignerState.js').DesignerState} DesignerState */
+/** @typedef {{name: string, value: string}} Field */
+
+export class SamplePanel extends EventTarget {
+  /** @param {DesignerState} state @param {HTMLElement} root */
+  constructor(state, root) {
+    super();
+    this.state = state;
+    this.root = root;
+    /** true while the data follows the rule's fields */
+    this.following = true;
+    this.text = sampleDataFor(state.doc, { markedIds: state.rowMarks });
+    this.error = '';
+    this.#build();
+    const follow = () => {
+      if (!this.following) return;
+      const text = sampleDataFor(state.doc, { markedIds: state.rowMarks });
+      if (text !== this.text) this.#set(text, true);
+    };
+    state.addEventListener('change', (e) => { if (!e.detail.live) follow(); });
+    state.addEventListener('rows', follow);
+  }
+
+  /** @returns {string} the data document */
+  data() { return this.text; }
+
+  /** Replaces the data with a text of the user's (an opened data file, the XML editor). */
+  useText(text) {
+    this.following = false;
+    this.#set(text, true);
+  }
+
+  #set(text, updateXml) {
+    this.text = text;
+    if (updateXml) this.xml.value = text;
+    this.#renderTable();
+    this.dispatchEvent(new Event('change'));
+  }
+
+  #build() {
+    const tableArea = document.createElement('div');
+    tableArea.className = 'sample-table';
+    this.tableArea = tableArea;
+    const xmlLabel = document.createElement('label');
+    xmlLabel.htmlFor = 'sample-xml';
+    xmlLabel.textContent = 'The data as XML';
+    const xml = document.createElement('textarea');
+    xml.id = 'sample-xml';
+    xml.rows = 10;
+    xml.spellcheck = false;
+    xml.value = this.text;
+    xml.addEventListener('change', () => {
+      this.following = false;
+      this.#set(xml.value, false);
+    });
+    this.xml = xml;
+    const remake = button('Make from the rule', () => {
+      this.following = true;
+      this.#set(sampleDataFor(this.state.doc, { markedIds: this.state.rowMarks }), true);
+    });
+    const addRow = button('Add a row', () => this.#editTable((table) => {
+      table.rows.push((table.rows[table.rows.length - 1] ?? []).map(({ name }) => ({ name, value: '' })));
+    }));
+    const dropRow = button('Remove the last row', () => this.#editTable((table) => { table.rows.pop(); }));
+    const open = document.createElement('input');
+    open.type = 'file';
+    open.id = 'open-data';
+    open.accept = '.xml,text/xml,application/xml';
+    open.addEventListener('change', async () => {
+      const file = open.files?.[0];
+      if (file) this.useText(decodeXmlFile(await file.arrayBuffer()).text);
+    });
+    const openLabel = Object.assign(document.createElement('label'), { htmlFor: open.id, textContent: 'Open a data file' });
+    const actions = document.createElement('div');
+    actions.className = 'row';
+    actions.append(remake, addRow, dropRow);
+    const openRow = document.createElement('div');
+    openRow.className = 'row';
+    openRow.append(openLabel, open);
+    this.root.replaceChildren(tableArea, actions, openRow, xmlLabel, xml);
+    this.#renderTable();
+  }
+
+  #editTable(edit) {
+    const table = this.#table();
+    if (!table) return;
+    edit(table);
+    this.following = false;
+    this.#set(buildData(table), true);
+  }
+
+  #table() {
+    try {
+      const table = parseData(this.text);
+      return table.found ? table : null;
+    } catch {
+      return null;
+    }
+  }
+
+  #renderTable() {
+    const table = this.#table();
+    if (!table) {
+      const note = document.createElement('p');
+      note.className = 'note falls-back';
+      note.textContent = 'The XML is not a data document the engine can read; the table shows it once it is.';
+      this.tableArea.replaceChildren(note);
+      return;
+    }
+    const fields = document.createElement('table');
+    fields.className = 'data';
+    fields.append(caption('Document fields'), headRow(['Field', 'Value']));
+    table.fields.forEach((field, i) => {
+      const tr = document.createElement('tr');
+      const th = Object.assign(document.createElement('th'), { scope: 'row', textContent: field.name });
+      tr.append(th, cell(field.value, `${field.name}`, (value) => this.#editTable((t) => { t.fields[i].value = value; })));
+      fields.append(tr);
+    });
+    const parts = [fields];
+    if (table.rows.length > 0) {
+      const names = table.rows[0].map((f) => f.name);
+      const rows = document.createElement('table');
+      rows.className = 'data';
+      rows.append(caption('Rows'), headRow(['Row', ...names]));
+      table.rows.forEach((row, r) => {
+        const tr = document.createElement('tr');
+        tr.append(Object.assign(document.createElement('th'), { scope: 'row', textContent: String(r + 1) }));
+        row.forEach((field, c) => {
+          tr.append(cell(field.value, `${field.name}, row ${r + 1}`, (value) => this.#editTable((t) => { t.rows[r][c].value = value; })));
+        });
+        rows.append(tr);
+      });
+      parts.push(rows);
+    }
+    this.tableArea.replaceChildren(...parts);
+  }
+}
+
+function button(text, onClick) {
+  const b = document.createElement('button');
+  b.type = 'button';
+  b.textContent = text;
+  b.addEventListener('click', onClick);
+  return b;
+}
+
+function caption(text) {
+  return Object.assign(document.createElement('caption'), { textContent: text });
+}
+
+function headRow(names) {
+  const tr = document.createElement('tr');
+  tr.append(...names.map((name) => Object.assign(document.createElement('th'), { scope: 'col', textContent: name })));
+  return tr;
+}
+
+function cell(value, label, write) {
+  const td = document.createElement('td');
+  const input = document.createElement('input');
+  input.type = 'text';
+  input.value = value;
+  input.setAttribute('aria-label', label);
+  input.addEventListener('change', () => write(input.value));
+  td.append(input);
+  return td;
+}

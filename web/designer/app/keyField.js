@@ -1,0 +1,75 @@
+// One key of the rule as a labelled input: the value as written (kept as typed, also when the
+// engine would not accept it), the values the engine knows as suggestions, and a line that
+// says what the engine will use when the value falls back to its default.
+import { describeValue } from '../rule/Keys.js';
+import { colourToCss } from '../rule/ValueSyntax.js';
+
+/** @typedef {import('../rule/Keys.js').KeyInfo} KeyInfo */
+
+let serial = 0;
+
+/**
+ * @param {KeyInfo} key
+ * @param {string|null} value the attribute's text, null when absent
+ * @param {(text: string|null) => void} write called on a change; the empty text removes the key
+ * @returns {HTMLElement}
+ */
+export function keyField(key, value, write) {
+  const id = `key-${key.name}-${++serial}`;
+  const row = document.createElement('div');
+  row.className = 'key';
+  row.dataset.key = key.name;
+  const label = document.createElement('label');
+  label.htmlFor = id;
+  label.textContent = key.unit ? `${key.name} (${key.unit})` : key.name;
+  const input = document.createElement('input');
+  input.id = id;
+  input.type = 'text';
+  input.name = key.name;
+  input.value = value ?? '';
+  input.placeholder = key.defaultText ?? '';
+  input.spellcheck = false;
+  input.autocomplete = 'off';
+  const choices = key.choices ?? (key.type === 'boolean' ? ['True', 'False'] : null);
+  if (choices?.length) {
+    const list = document.createElement('datalist');
+    list.id = `${id}-choices`;
+    list.append(...choices.map((choice) => Object.assign(document.createElement('option'), { value: choice })));
+    input.setAttribute('list', list.id);
+    row.append(list);
+  }
+  const note = document.createElement('div');
+  note.className = 'note';
+  note.id = `${id}-note`;
+  input.setAttribute('aria-describedby', note.id);
+  const swatch = document.createElement('span');
+  swatch.className = 'swatch';
+  swatch.setAttribute('aria-hidden', 'true');
+
+  const explain = () => {
+    const text = input.value === '' ? null : input.value;
+    const verdict = describeValue(key, text);
+    row.classList.toggle('falls-back', !verdict.valid);
+    note.textContent = !verdict.valid
+      ? `Falls back: ${verdict.fallback}${verdict.hint ? `; ${verdict.hint}` : ''}`
+      : text === null ? `Not set: the engine uses ${verdict.effective}`
+        : verdict.hint ?? (verdict.effective !== text ? `The engine reads ${verdict.effective}` : '');
+    note.hidden = note.textContent === '';
+    input.setAttribute('aria-invalid', String(!verdict.valid));
+    const colour = key.type === 'colour' || key.type === 'strictColour' ? colourToCss(text ?? '') : null;
+    swatch.style.background = colour ?? 'transparent';
+    swatch.hidden = !colour;
+  };
+  input.addEventListener('input', explain);
+  input.addEventListener('change', () => {
+    explain();
+    write(input.value === '' ? null : input.value);
+  });
+  explain();
+  const line = document.createElement('div');
+  line.className = 'key-input';
+  line.append(input, swatch);
+  row.prepend(label);
+  row.append(line, note);
+  return row;
+}

@@ -1,0 +1,171 @@
+// The designer page: puts the views together and wires the toolbar, files and shortcuts.
+import { align, distribute } from '../rule/Geometry.js';
+import { RuleDocument } from '../rule/RuleDocument.js';
+import { Connection, inWords } from './Connection.js';
+import { DesignerState } from './DesignerState.js';
+import { ElementList } from './ElementList.js';
+import { PagePanel } from './PagePanel.js';
+import { pageGeometry } from './pageGeometry.js';
+import { Preview } from './Preview.js';
+import { PrintPanel } from './PrintPanel.js';
+import { PropertyPanel } from './PropertyPanel.js';
+import { RowsPanel } from './RowsPanel.js';
+import { SamplePanel } from './SamplePanel.js';
+import { Stage } from './Stage.js';
+import { readPicture } from './readPicture.js';
+import { saveDownload, saveToFolder } from './saving.js';
+import { decodeXmlFile, textToSave } from './xmlFileText.js';
+
+const $ = (id) => /** @type {any} */ (document.getElementById(id));
+
+const message = $('message');
+/** @param {string} text */
+const say = (text) => { message.textContent = text; };
+
+const state = new DesignerState();
+const connection = new Connection($('connection'), $('reconnect'));
+const stage = new Stage(state, { stage: $('stage'), boxes: $('boxes'), band: $('band'), picture: $('form-picture'), say });
+const sample = new SamplePanel(state, $('sample-data'));
+const printing = new PrintPanel(state, connection, $('printing'), () => sample.data(), say);
+const preview = new Preview(state, connection, {
+  picture: $('preview-picture'), stage: $('stage'), time: $('refresh-time'), say,
+  data: () => sample.data(), printer: () => printing.printer(), zoom: () => stage.zoom,
+});
+new PropertyPanel(state, $('properties'));
+new PagePanel(state, $('page-settings'));
+new RowsPanel(state, $('rows'), say);
+new ElementList(state, $('element-list'), $('ignored-elements'));
+sample.addEventListener('change', () => preview.schedule());
+state.addEventListener('refused', (e) => say(`Not changed: ${e.detail.message}.`));
+printing.addEventListener('change', () => preview.schedule());
+
+// Files.
+$('open-rule').addEventListener('change', async (event) => {
+  const file = event.target.files?.[0];
+  if (!file) return;
+  try {
+    const { text, encoding } = decodeXmlFile(await file.arrayBuffer());
+    state.open(text, file.name);
+    $('save-name').value = file.name;
+    const saved = encoding === 'utf-8' ? '' : ` It was written in ${encoding}; it is saved in UTF-8.`;
+    say(`Opened ${file.name}: ${state.doc.elements().length} elements.${saved}`);
+  } catch (error) {
+    const where = error.line ? ` (line ${error.line}, column ${error.column})` : '';
+    say(`${file.name} is not a rule document: ${error.message}${where}`);
+  }
+  event.target.value = '';
+});
+$('open-form').addEventListener('change', async (event) => {
+  const file = event.target.files?.[0];
+  if (!file) return;
+  state.setPicture(await readPicture(file));
+  say(`Form picture ${file.name}, drawn at the page's size.`);
+  event.target.value = '';
+});
+$('new-rule').addEventListener('click', () => {
+  const { widthMm, heightMm } = pageGeometry(state.doc);
+  state.open(RuleDocument.blank({ pageWidth: widthMm, pageHeight: heightMm }).serialize(), 'rule.xml');
+  say('A new rule of the same page size.');
+});
+$('save-download').addEventListener('click', () => {
+  saveDownload(textToSave(state.doc.serialize()), $('save-name').value || state.fileName);
+  say(`Saved ${$('save-name').value || state.fileName} to your downloads.`);
+});
+$('save-folder').addEventListener('click', async () => {
+  const name = $('save-name').value.trim();
+  try {
+    await saveToFolder(connection.get(), name, textToSave(state.doc.serialize()));
+    say(`Wrote ${name} into the page's folder.`);
+  } catch (error) {
+    connection.noteFailure(error);
+    say(`${name} was not written: ${inWords(error)}`);
+  }
+});
+
+// Editing.
+$('undo').addEventListener('click', () => state.undo());
+$('redo').addEventListener('click', () => state.redo());
+$('duplicate').addEventListener('click', duplicate);
+$('delete').addEventListener('click', remove);
+for (const b of document.querySelectorAll('[data-add]')) {
+  b.addEventListener('click', () => stage.arm(stage.adding === b.dataset.add ? null : b.dataset.add));
+}
+stage.onAddingChange = (kind) => {
+  for (const b of document.querySelectorAll('[data-add]')) b.setAttribute('aria-pressed', String(b.dataset.add === kind));
+};
+for (const b of document.querySelectorAll('[data-align]')) {
+  b.addEventListener('click', () => arrange(`Align ${b.dataset.align}`, 2, (els) => align(els, b.dataset.align)));
+}
+for (const b of document.querySelectorAll('[data-distribute]')) {
+  b.addEventListener('click', () => arrange(`Distribute ${b.dataset.distribute}`, 3, (els) => distribute(els, b.dataset.distribute)));
+}
+state.addEventListener('change', updateButtons);
+state.addEventListener('selection', updateButtons);
+
+// View.
+$('zoom').addEventListener('change', () => { stage.setZoom(Number($('zoom').value)); preview.schedule(); });
+$('snap').addEventListener('change', () => { stage.snapOn = $('snap').checked; stage.render(); });
+$('grid').addEventListener('change', () => { stage.grid = Math.max(1, Number($('grid').value) || 1); stage.render(); });
+$('view').addEventListener('change', () => preview.setView($('view').value));
+
+document.addEventListener('keydown', (event) => {
+  const inField = event.target instanceof HTMLInputElement || event.target instanceof HTMLTextAreaElement;
+  const ctrl = event.ctrlKey || event.metaKey;
+  if (ctrl && !inField && (event.key === 'z' || event.key === 'Z')) {
+    event.preventDefault();
+    if (event.shiftKey) state.redo(); else state.undo();
+  } else if (ctrl && !inField && (event.key === 'y' || event.key === 'Y')) {
+    event.preventDefault();
+    state.redo();
+  } else if (ctrl && !inField && (event.key === 'd' || event.key === 'D')) {
+    event.preventDefault();
+    duplicate();
+  } else if (event.key === 'Delete' && (event.target === $('stage') || event.target === $('element-list'))) {
+    event.preventDefault();
+    remove();
+  }
+});
+
+function duplicate() {
+  const selected = state.selected();
+  if (selected.length === 0) return;
+  const copies = [];
+  state.change('Duplicate', (doc) => { for (const el of selected) copies.push(doc.duplicateElement(el, 10, 10)); });
+  state.select(copies);
+}
+
+function remove() {
+  const selected = state.selected();
+  if (selected.length === 0) return;
+  state.change('Delete', (doc) => { for (const el of selected) doc.removeElement(el); });
+  state.select([]);
+}
+
+function arrange(label, least, edit) {
+  const selected = state.selected();
+  if (selected.length < least) {
+    say(`Select at least ${least} elements to ${label.toLowerCase()}.`);
+    return;
+  }
+  state.change(label, () => edit(selected));
+}
+
+function updateButtons() {
+  $('undo').disabled = !state.history.canUndo;
+  $('redo').disabled = !state.history.canRedo;
+  $('undo').title = state.history.canUndo ? `Undo ${state.history.undoLabel} (Ctrl+Z)` : 'Nothing to undo';
+  $('redo').title = state.history.canRedo ? `Redo ${state.history.redoLabel} (Ctrl+Y)` : 'Nothing to redo';
+  const count = state.selection.size;
+  $('duplicate').disabled = count === 0;
+  $('delete').disabled = count === 0;
+  for (const b of document.querySelectorAll('[data-align]')) b.disabled = count < 2;
+  for (const b of document.querySelectorAll('[data-distribute]')) b.disabled = count < 3;
+}
+
+// For the browser's console and scripted checks: the state and the preview's last timing.
+window.designer = { state, stage, preview, sample, printing, connection };
+
+stage.render();
+updateButtons();
+$('stage').dataset.view = 'print';
+connection.open();
