@@ -1,7 +1,6 @@
 #include "preview/PreviewPage.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
