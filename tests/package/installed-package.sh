@@ -66,7 +66,7 @@ prints_pdf() {
 check "a user prints the sample invoice to a PDF" prints_pdf
 check "the user unit file is accepted" systemd-analyze verify /usr/lib/systemd/user/tavobridge.service
 check "tavobridge --help and --version exit 0" sh -c 'tavobridge --help >/dev/null && tavobridge --version | grep -q "2.0.0.2"'
-check "the installed tavobridge serves tavo.js and prints through it" node tests/package/bridge-print.mjs
+check "the installed tavobridge serves tavo.js and the designer, and prints through it" node tests/package/bridge-print.mjs
 check "the Chromium policy file is there and is JSON" python3 -m json.tool /etc/chromium/policies/managed/tavo-bridge.json
 
 # A user's own registration of another module path wins; removing it falls back.
