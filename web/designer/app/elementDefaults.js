@@ -8,7 +8,7 @@ const textStyle = {
 };
 
 /**
- * @param {'text'|'field'|'line'|'rectangle'|'image'} kind
+ * @param {'text'|'field'|'line'|'rectangle'|'image'|'barcode'} kind
  * @param {Box} box rule pixels
  * @param {string[]} usedIds the field ids the rule has already
  * @returns {{attrs: Record<string, string>, text: string}}
@@ -29,6 +29,12 @@ export function elementDefaults(kind, box, usedIds) {
       return { attrs: { type: 'rectangle', ...place, size: '1', color: 'clBlack' }, text: '' };
     case 'image':
       return { attrs: { type: 'image', ...place, horzAlign: 'otaCenter', vertAlign: 'otaMiddle' }, text: '' };
+    case 'barcode':
+      // Bound to a data field, as a QR code of an invoice's number and amount usually is.
+      return {
+        attrs: { type: 'barcode', id: freshId(usedIds), index: '0', symbology: 'qrcode', ...place, horzAlign: 'otaLeft', vertAlign: 'otaTop' },
+        text: '',
+      };
     default:
       throw new Error(`Unknown element kind: ${kind}`);
   }
@@ -37,6 +43,8 @@ export function elementDefaults(kind, box, usedIds) {
 /** The size of an element placed by a click rather than a drag, in rule pixels. */
 export function clickedBox(kind, x, y) {
   if (kind === 'line') return { left: x, top: y, right: x + 100, bottom: y };
+  // A symbol needs room for its modules; a one-line box would not hold a QR code.
+  if (kind === 'barcode') return { left: x, top: y, right: x + 96, bottom: y + 96 };
   return { left: x, top: y, right: x + 120, bottom: y + 20 };
 }
 
