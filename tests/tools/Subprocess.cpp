@@ -21,26 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> ChildEnvironment(const ProcessEnvironment& env) {
-  std::vector<std::string> entries;
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    const std::string text = *entry;
-    const std::string name = text.substr(0, text.find('='));
-    bool dropped = env.set.contains(name);
-    for (const std::string& unset : env.unset) dropped = dropped || unset == name;
-    if (!dropped) entries.push_back(text);
-  }
-  for (const auto& [name, value] : env.set) entries.push_back(name + "=" + value);
-  return entries;
-}
-
-std::vector<char*> Pointers(std::vector<std::string>& texts) {
-  std::vector<char*> pointers;
-  for (std::string& text : texts) pointers.push_back(text.data());
-  pointers.push_back(nullptr);
-  return pointers;
-}
-
 std::string ReadWhole(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -99,6 +79,26 @@ int WaitForExit(pid_t child) {
 }
 
 }  // namespace
+
+std::vector<std::string> ChildEnvironment(const ProcessEnvironment& env) {
+  std::vector<std::string> entries;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string text = *entry;
+    const std::string name = text.substr(0, text.find('='));
+    bool dropped = env.set.contains(name);
+    for (const std::string& unset : env.unset) dropped = dropped || unset == name;
+    if (!dropped) entries.push_back(text);
+  }
+  for (const auto& [name, value] : env.set) entries.push_back(name + "=" + value);
+  return entries;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& texts) {
+  std::vector<char*> pointers;
+  for (std::string& text : texts) pointers.push_back(text.data());
+  pointers.push_back(nullptr);
+  return pointers;
+}
 
 ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessEnvironment& env) {
   ProcessResult result;

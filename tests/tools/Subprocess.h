@@ -22,6 +22,11 @@ struct ProcessEnvironment {
 // and waits for it; a child still running after a minute is killed, so no test can hang.
 ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessEnvironment& env = {});
 
+// This process's environment changed by `env`, as "NAME=value" entries for a child.
+std::vector<std::string> ChildEnvironment(const ProcessEnvironment& env);
+// The texts as the null-terminated pointer array exec and posix_spawn take; valid while they live.
+std::vector<char*> Pointers(std::vector<std::string>& texts);
+
 // What poppler reads back from a PDF file: its text, and one field of its document information.
 std::string PdfText(const std::string& pdfPath);
 std::string PdfInfoField(const std::string& pdfPath, const std::string& field);

@@ -11,30 +11,9 @@
 #include <iterator>
 #include <thread>
 
-extern char** environ;
+#include "tools/Subprocess.h"
 
 namespace tavo::test {
-namespace {
-
-std::vector<std::string> Environment(const std::map<std::string, std::string>& set) {
-  std::vector<std::string> entries;
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    const std::string text = *entry;
-    if (!set.contains(text.substr(0, text.find('=')))) entries.push_back(text);
-  }
-  for (const auto& [name, value] : set)
-    if (!value.empty()) entries.push_back(name + "=" + value);
-  return entries;
-}
-
-std::vector<char*> Pointers(std::vector<std::string>& texts) {
-  std::vector<char*> pointers;
-  for (std::string& text : texts) pointers.push_back(text.data());
-  pointers.push_back(nullptr);
-  return pointers;
-}
-
-}  // namespace
 
 HostProcess::HostProcess(const std::vector<std::string>& argv,
                          const std::map<std::string, std::string>& set)
@@ -42,9 +21,16 @@ HostProcess::HostProcess(const std::vector<std::string>& argv,
            ("tavo-host-" + std::to_string(::getpid()) + "-" +
             std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()))) {
   std::vector<std::string> args = argv;
-  std::vector<std::string> env = Environment(set);
-  auto argPointers = Pointers(args);
-  auto envPointers = Pointers(env);
+  testing::ProcessEnvironment changes;  // an empty value takes the name out
+  for (const auto& [name, value] : set) {
+    if (value.empty())
+      changes.unset.push_back(name);
+    else
+      changes.set[name] = value;
+  }
+  std::vector<std::string> env = testing::ChildEnvironment(changes);
+  auto argPointers = testing::Pointers(args);
+  auto envPointers = testing::Pointers(env);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
