@@ -15,7 +15,8 @@ constexpr int32_t kMinPrintPageWidth = 1;
 constexpr int32_t kMaxPrintPageWidth = 10000;
 
 // The PNG file's bytes of the page of the data text laid out by the rule text as the printer
-// `ansiPrinter` ("pdf:..." or a CUPS destination) receives it, `width` pixels wide. Fails with
+// `ansiPrinter` ("pdf:..." or a CUPS destination) receives it, `width` pixels wide; when its rows
+// continue, its first page, saying how many there are (WithPageCount). Fails with
 // tavo::Error for an unknown printer, a rule without usable page settings, a picture over the
 // raster limits, and whatever the data printer fails with while composing (a print would
 // swallow it and leave the page unfinished).

@@ -157,6 +157,21 @@ HRESULT TTavoPreFmtPrinter::Invoke(DISPID id, const IID& iid, LCID, WORD flags, 
     case 501:
       status = CheckRule(str(0), str(1), &text);
       break;
+    case 502:
+      status = CheckRuleForPrinter(str(0), str(1), str(2), &text);
+      break;
+    case 601:
+      status = PrintXmlBatch(str(0), str(1), &text);
+      break;
+    case 602:
+      status = PrintXmlBatchFiles(str(0), str(1), str(2), num(3), &text);
+      break;
+    case 603:
+      status = BeginBatch();
+      break;
+    case 604:
+      status = EndBatch(&text);
+      break;
   }
   Bstr ownedText = Bstr::Attach(text);
   if (FAILED(status)) {

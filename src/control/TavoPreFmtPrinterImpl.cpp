@@ -33,6 +33,8 @@ HRESULT TTavoPreFmtPrinter::QueryInterface(const IID& iid, void** object) {
     *object = static_cast<ITavoPrintStatus*>(this);
   } else if (iid == IID_ITavoRuleCheck) {
     *object = static_cast<ITavoRuleCheck*>(this);
+  } else if (iid == IID_ITavoBatchPrint) {
+    *object = static_cast<ITavoBatchPrint*>(this);
   } else if (iid == IID_ISupportErrorInfo) {
     *object = static_cast<ISupportErrorInfo*>(this);
   } else if (iid == IID_IObjectSafety) {
@@ -57,7 +59,8 @@ ULONG TTavoPreFmtPrinter::Release() {
 
 HRESULT TTavoPreFmtPrinter::InterfaceSupportsErrorInfo(const IID& iid) {
   const bool ours = iid == IID_ITavoPreFmtPrinter || iid == IID_ITavoPreviewPicture ||
-                    iid == IID_ITavoPrintStatus || iid == IID_ITavoRuleCheck;
+                    iid == IID_ITavoPrintStatus || iid == IID_ITavoRuleCheck ||
+                    iid == IID_ITavoBatchPrint;
   return ours ? S_OK : S_FALSE;
 }
 

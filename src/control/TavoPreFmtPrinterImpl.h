@@ -17,6 +17,7 @@ class TTavoPreFmtPrinter final : public ITavoPreFmtPrinter,
                                  public ITavoPreviewPicture,
                                  public ITavoPrintStatus,
                                  public ITavoRuleCheck,
+                                 public ITavoBatchPrint,
                                  public ISupportErrorInfo,
                                  public IObjectSafety,
                                  public IConnectionPointContainer {
@@ -63,6 +64,14 @@ class TTavoPreFmtPrinter final : public ITavoPreFmtPrinter,
 
   // ITavoRuleCheck
   HRESULT CheckRule(BSTR XmlRule, BSTR XmlData, BSTR* Value) override;
+  HRESULT CheckRuleForPrinter(BSTR XmlRule, BSTR XmlData, BSTR Printer, BSTR* Value) override;
+
+  // ITavoBatchPrint
+  HRESULT PrintXmlBatch(BSTR XmlData, BSTR XmlRule, BSTR* Value) override;
+  HRESULT PrintXmlBatchFiles(BSTR XmlData, BSTR XmlRule, BSTR PathPattern, int32_t Resume,
+                             BSTR* Value) override;
+  HRESULT BeginBatch() override;
+  HRESULT EndBatch(BSTR* Value) override;
 
   // ISupportErrorInfo
   HRESULT InterfaceSupportsErrorInfo(const IID& iid) override;

@@ -45,6 +45,10 @@ inline constexpr IID IID_ITavoPrintStatus{
 inline constexpr IID IID_ITavoRuleCheck{
     0x5D2A7E3F, 0x9C1B, 0x4A8D, {0x86, 0xE5, 0x4F, 0x3B, 0x2C, 0x1A, 0x0D, 0x03}};
 
+// {687083F1-99B4-4301-8742-448BE4CD35F0}
+inline constexpr IID IID_ITavoBatchPrint{
+    0x687083F1, 0x99B4, 0x4301, {0x87, 0x42, 0x44, 0x8B, 0xE4, 0xCD, 0x35, 0xF0}};
+
 inline constexpr const char16_t* kProgId = u"TavoPreFmtPrinterX.TavoPreFmtPrinter";
 
 // Dispatch interface for TavoPreFmtPrinter Control.
@@ -93,9 +97,26 @@ class ITavoPrintStatus : public IDispatch {
 class ITavoRuleCheck : public IDispatch {
  public:
   virtual HRESULT CheckRule(BSTR XmlRule, BSTR XmlData, BSTR* Value) = 0;
+  // The same, and what lies beyond the sheet of the printer named ("pdf:", a CUPS name, or
+  // empty for the current printer).
+  virtual HRESULT CheckRuleForPrinter(BSTR XmlRule, BSTR XmlData, BSTR Printer, BSTR* Value) = 0;
 
  protected:
   ~ITavoRuleCheck() = default;
+};
+
+// Runs of records: every record of a data document as its own page, in one print job or as one
+// PDF file each, and one job over several documents (JSON text).
+class ITavoBatchPrint : public IDispatch {
+ public:
+  virtual HRESULT PrintXmlBatch(BSTR XmlData, BSTR XmlRule, BSTR* Value) = 0;
+  virtual HRESULT PrintXmlBatchFiles(BSTR XmlData, BSTR XmlRule, BSTR PathPattern, int32_t Resume,
+                                     BSTR* Value) = 0;
+  virtual HRESULT BeginBatch() = 0;
+  virtual HRESULT EndBatch(BSTR* Value) = 0;
+
+ protected:
+  ~ITavoBatchPrint() = default;
 };
 
 }  // namespace tavo

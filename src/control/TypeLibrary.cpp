@@ -63,6 +63,14 @@ constexpr P kRenderPrintPage[] = {{"XmlData", String},
                                   {"Value", String, true}};
 constexpr P kJobState[] = {{"Job", Long}, {"Value", String, true}};
 constexpr P kCheckRule[] = {{"XmlRule", String}, {"XmlData", String}, {"Value", String, true}};
+constexpr P kCheckRuleForPrinter[] = {
+    {"XmlRule", String}, {"XmlData", String}, {"Printer", String}, {"Value", String, true}};
+constexpr P kPrintXmlBatch[] = {{"XmlData", String}, {"XmlRule", String}, {"Value", String, true}};
+constexpr P kPrintXmlBatchFiles[] = {{"XmlData", String},
+                                     {"XmlRule", String},
+                                     {"PathPattern", String},
+                                     {"Resume", Long},
+                                     {"Value", String, true}};
 
 constexpr MethodInfo kPreviewPictureMethods[] = {
     {301, "RenderPreview", kRenderPreview},
@@ -74,6 +82,13 @@ constexpr MethodInfo kPrintStatusMethods[] = {
 };
 constexpr MethodInfo kRuleCheckMethods[] = {
     {501, "CheckRule", kCheckRule},
+    {502, "CheckRuleForPrinter", kCheckRuleForPrinter},
+};
+constexpr MethodInfo kBatchPrintMethods[] = {
+    {601, "PrintXmlBatch", kPrintXmlBatch},
+    {602, "PrintXmlBatchFiles", kPrintXmlBatchFiles},
+    {603, "BeginBatch", {}},
+    {604, "EndBatch", kStringResult},
 };
 
 constexpr InterfaceInfo kExtensionInterfaces[] = {
@@ -82,6 +97,8 @@ constexpr InterfaceInfo kExtensionInterfaces[] = {
     {"ITavoPrintStatus", IID_ITavoPrintStatus, "The outcome of prints and spooled jobs", true,
      kPrintStatusMethods},
     {"ITavoRuleCheck", IID_ITavoRuleCheck, "Findings on rule documents", true, kRuleCheckMethods},
+    {"ITavoBatchPrint", IID_ITavoBatchPrint, "Runs of records as one print job", true,
+     kBatchPrintMethods},
 };
 
 constexpr EnumMember kBorderStyle[] = {

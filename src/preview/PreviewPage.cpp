@@ -81,6 +81,7 @@ PreviewPage DrawPreviewPage(std::u16string_view xmlData, std::u16string_view xml
   fresh.GetCanvas().Draw(0, 0, background);
   printer.Print(codepage::WideToAnsi(xmlData), &fresh.GetCanvas());
   result.page = RasterImage(fresh.Surface());
+  result.pages = std::max(printer.pageCount, 1);
   return result;
 }
 
@@ -139,14 +140,20 @@ std::string PngBytes(const RasterImage& picture) {
   return EncodePng(picture.Surface(), kPreviewDpi / 0.0254);
 }
 
+std::string WithPageCount(std::string png, int32_t pages) {
+  if (pages <= 1) return png;
+  return AddPngText(std::move(png), "Pages", std::to_string(pages));
+}
+
 std::string PreviewPngBytes(std::u16string_view xmlData, std::u16string_view xmlRule,
                             std::u16string_view imagePath) {
-  return PngBytes(ComposePageArea(DrawPreviewPage(xmlData, xmlRule, imagePath)));
+  const PreviewPage page = DrawPreviewPage(xmlData, xmlRule, imagePath);
+  return WithPageCount(PngBytes(ComposePageArea(page)), page.pages);
 }
 
 void WritePreviewPng(std::u16string_view xmlData, std::u16string_view xmlRule,
                      std::u16string_view imagePath, const std::string& pngPath) {
-  const std::string png = PngBytes(ComposePageArea(DrawPreviewPage(xmlData, xmlRule, imagePath)));
+  const std::string png = PreviewPngBytes(xmlData, xmlRule, imagePath);
   std::ofstream out(pngPath, std::ios::binary | std::ios::trunc);
   out.write(png.data(), static_cast<std::streamsize>(png.size()));
   out.close();

@@ -28,6 +28,7 @@ struct PreviewPage {
   bool backgroundShown = false;  // a background was asked for: imgBG is visible
   Picture background;            // imgBG's picture at its natural size; no graphic when none loaded
   RasterImage page;              // imgPreview's picture: the background, then the elements
+  int32_t pages = 1;  // the pages the record takes when its rows continue; `page` is the first
 };
 
 struct PixelSize {
@@ -66,7 +67,11 @@ RasterImage TransparentCopy(const RasterImage& picture);
 // The picture as a PNG file's bytes, marked as 96 dots per inch.
 std::string PngBytes(const RasterImage& picture);
 
-// Draws the preview and gives its page area as the bytes of a PNG file.
+// The PNG file's bytes saying, in a text chunk "Pages" after its header, that the record takes
+// that many pages; a record of one page leaves the file as it is.
+std::string WithPageCount(std::string png, int32_t pages);
+
+// Draws the preview and gives its page area as the bytes of a PNG file, with its page count.
 std::string PreviewPngBytes(std::u16string_view xmlData, std::u16string_view xmlRule,
                             std::u16string_view imagePath);
 

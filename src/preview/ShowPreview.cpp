@@ -10,6 +10,7 @@
 #include "platform/codepage/CodePage.h"
 #include "platform/core/Display.h"
 #include "platform/core/Error.h"
+#include "platform/display/DisplayConnection.h"
 #include "printing/unitCommonPrinting.h"
 
 namespace tavo {
@@ -66,6 +67,11 @@ void ShowPreview(const std::u16string& xmlData, const std::u16string& xmlRule,
                  const std::u16string& imagePath) {
   // A modal wait for a window nobody can see would never end; nor is Qt loaded for it.
   if (const auto reason = WhyNoDisplay()) throw Error("Preview needs a display: " + *reason);
+  // Qt's platform plugin would end the host on a display it cannot open.
+  if (!OffscreenDialogOptedIn()) {
+    if (const auto reason = UnreachableDisplay())
+      throw Error("Preview needs a display: " + *reason);
+  }
   // Qt's fonts, the dialog's 宋体 among them, go through the project's mapping.
   LoadFontMapping();
   PreviewDialogRequest request{xmlData, xmlRule,

@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/canvas/Canvas.h"
 #include "platform/picture/Picture.h"
+#include "platform/printer/Printer.h"
 #include "printing/unitFormTypes.h"
 #include "xmlbean/unitTavoClasses.h"
 #include "xmlbean/unitTavoCommonXmlBean.h"
@@ -28,6 +30,12 @@ class TTavoPrinterSetting : public TObject {
   bool landscape = false;
   double textPaddingHorz = 1.5;  // stored; nothing drawn applies it
   double textPaddingVert = 1.5;
+  // The rule's own key: a CUPS job asks for paper of the page's size (custom media).
+  bool pageAsPaper = false;
+  // Rows that continue on the next page, when the rule asks for it (0: it does not): the
+  // form's row slots, and the lowest rule pixel the text of automatic rows may reach.
+  int32_t repeatableRowsPerPage = 0;
+  int32_t repeatableRowBottom = 0;
 };
 
 // The base printer: where rule pixels and millimetres land on the drawing device, and the four
@@ -97,6 +105,19 @@ class TTavoCommonPrinter : public TObject {
 };
 
 class TElementIndex;
+class Printer;
+
+// The rows one page of a record holds, and the page's place among the record's pages.
+struct TPageRows {
+  int32_t firstRow = 0;          // the record's row drawn as the page's row 0
+  int32_t rowCount = INT32_MAX;  // at most this many rows
+  int32_t pageNumber = 0;        // from 1 when the page fields are drawn; 0: they are not
+  int32_t pageCount = 0;
+};
+
+// The field ids that receive the page number and the page count when rows continue.
+inline constexpr const char* kPageNumberId = "pageNumber";
+inline constexpr const char* kPageCountId = "pageCount";
 
 // Reads a rule document, then prints or previews data documents with it.
 class TTavoXmlDataPrinter : public TTavoCommonPrinter {
@@ -118,6 +139,26 @@ class TTavoXmlDataPrinter : public TTavoCommonPrinter {
   bool PrintItem(TItem* dataItem, Canvas* canvas = nullptr);
   // Static elements, then the data item's fields, then its repeatable rows.
   void ComposePage(TItem* rule, TItem* dataItem);
+  // The same for one page of the record: its rows from page.firstRow (at most page.rowCount),
+  // numbered from 0, and its page number and count as fields when they are given. With a
+  // bottom (device pixels) the rows end before the first one after the page's first whose
+  // text reaches below it. `rowItems` are the record's rows when the caller has them listed
+  // (a record's pages then cost their own rows, not all the record's). Returns the number of
+  // rows the page holds.
+  int32_t ComposeRecordPage(TItem* rule, TItem* dataItem, const TPageRows& page,
+                            int32_t bottom = INT32_MAX,
+                            const std::vector<TItem*>* rowItems = nullptr);
+
+  // Whether the rule lets rows that do not fit continue on further pages.
+  bool ContinuesRows() const;
+  // The pages of the record as the current canvas would hold them. Automatic rows, and every
+  // page when `composeEveryPage` is set, are composed first on a canvas that only measures
+  // with the current one, so a failure of any page is thrown before anything is drawn.
+  std::vector<TPageRows> PlanPages(TItem* dataItem, bool composeEveryPage);
+  // Draws the planned pages on the printer's open job: a new page before each, except before
+  // the first when `pageBlank` says the job's current page is still blank (then cleared).
+  void DrawPages(Printer& printer, TItem* dataItem, const std::vector<TPageRows>& pages,
+                 bool& pageBlank);
 
   void DrawLineElement(const TItem& element);
   void DrawRectangleElement(const TItem& element);
@@ -136,6 +177,7 @@ class TTavoXmlDataPrinter : public TTavoCommonPrinter {
   int32_t pageWidthPx = 0;  // page size on the drawing device
   int32_t pageHeightPx = 0;
   std::string bgImage;
+  int32_t pageCount = 0;  // the pages of the record the last Print drew (a canvas: its first)
 
  private:
   struct RuleSource {
@@ -146,10 +188,17 @@ class TTavoXmlDataPrinter : public TTavoCommonPrinter {
   TTavoXmlDataPrinter(RuleSource source, Canvas* canvas);
   void ReadPageSettings();
   void DrawBoundField(const TItem& element, const std::string& value, int32_t row);
+  void DrawPageFields(TItem* rule, const TPageRows& page);
+  // The record's rows of the page composed on a canvas that measures as the current one does.
+  int32_t MeasurePage(TItem* dataItem, const TPageRows& page, int32_t bottom,
+                      const std::vector<TItem*>& rowItems);
 
   // The rule's elements by "id", built for the duration of one ComposePage.
   std::unique_ptr<TElementIndex> elementIndex_;
 };
+
+// The page the settings ask the printer for: pageWidth wide and pageHeight tall as written.
+PageRequest RequestedPage(const TTavoPrinterSetting& settings);
 
 // Prints the data text with the rule text (both ANSI) on the current printer as one job, as
 // PrintXmlData and the preview dialog's print button do, and records the print's outcome on

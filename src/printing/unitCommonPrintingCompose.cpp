@@ -1,4 +1,5 @@
 // The print job, the composition of the page and the rendering of each element kind.
+#include <algorithm>
 #include <exception>
 
 #include "platform/codepage/CodePage.h"
@@ -25,14 +26,6 @@ Rect ReadRuleRect(const TItem& element) {
               ReadInteger(element.GetAttribute("bottom"), 0)};
 }
 
-// The job's document name: the invoice number follows when the data has one.
-std::string JobTitle(const TItem& dataItem) {
-  std::string title = codepage::Utf8ToAnsi("票据打印");
-  const std::string invoiceNumber = dataItem.GetPropertyValue("fphm", false);
-  if (!invoiceNumber.empty()) title += codepage::Utf8ToAnsi("，发票号码: ") + invoiceNumber;
-  return title;
-}
-
 }  // namespace
 
 bool TTavoXmlDataPrinter::Print(const std::string& dataText, Canvas* surface) {
@@ -53,8 +46,15 @@ bool TTavoXmlDataPrinter::PrintItem(TItem* dataItem, Canvas* surface) {
   if (surface) canvas = surface;
 
   if (canvas) {
-    // Preview: failures reach the caller, which reports them.
-    ComposePage(ruleItem.get(), dataItem);
+    // Preview: the record's first page; failures reach the caller, which reports them.
+    if (ContinuesRows()) {
+      const std::vector<TPageRows> pages = PlanPages(dataItem, false);
+      pageCount = static_cast<int32_t>(pages.size());
+      ComposeRecordPage(ruleItem.get(), dataItem, pages.front(), INT32_MAX);
+    } else {
+      pageCount = 1;
+      ComposePage(ruleItem.get(), dataItem);
+    }
     return false;
   }
 
@@ -67,11 +67,20 @@ bool TTavoXmlDataPrinter::PrintItem(TItem* dataItem, Canvas* surface) {
   outcome.title = JobTitle(*dataItem);
   try {
     printer.SetOrientation(Settings().landscape ? Orientation::Landscape : Orientation::Portrait);
+    printer.SetPage(RequestedPage(Settings()));
     printer.SetTitle(outcome.title);
     printer.BeginDoc();
     outcome.begun = true;
     canvas = &printer.GetCanvas();
-    ComposePage(ruleItem.get(), dataItem);
+    if (ContinuesRows()) {
+      const std::vector<TPageRows> pages = PlanPages(dataItem, false);
+      bool pageBlank = true;
+      DrawPages(printer, dataItem, pages, pageBlank);
+      pageCount = static_cast<int32_t>(pages.size());
+    } else {
+      ComposePage(ruleItem.get(), dataItem);
+      pageCount = 1;
+    }
     outcome.composed = true;
   } catch (const std::exception& failure) {
     outcome.message = failure.what();
@@ -93,6 +102,12 @@ bool TTavoXmlDataPrinter::PrintItem(TItem* dataItem, Canvas* surface) {
 }
 
 void TTavoXmlDataPrinter::ComposePage(TItem* rule, TItem* dataItem) {
+  ComposeRecordPage(rule, dataItem, TPageRows{});
+}
+
+int32_t TTavoXmlDataPrinter::ComposeRecordPage(TItem* rule, TItem* dataItem, const TPageRows& page,
+                                               int32_t bottom,
+                                               const std::vector<TItem*>* rowItems) {
   // Fields find their elements through an index of this rule while the page is composed.
   struct IndexScope {
     std::unique_ptr<TElementIndex>& slot;
@@ -124,23 +139,30 @@ void TTavoXmlDataPrinter::ComposePage(TItem* rule, TItem* dataItem) {
       }
     }
   }
-  if (!dataItem) return;
+  if (!dataItem) return 0;
 
-  // Field pass.
+  // Field pass. On a page that has them, the page fields stand for record fields of their ids.
+  const bool pageFields = page.pageNumber > 0;
   for (const TItemProperty* field : ChildProperties(*dataItem)) {
     const std::string& value = field->GetValue();
     if (IsBlankText(value)) continue;
+    if (pageFields && (field->Name == kPageNumberId || field->Name == kPageCountId)) continue;
     if (const TItem* element = FindElement(rule, field->Name, 0)) {
       DrawBoundField(*element, value, -1);
     }
   }
+  if (pageFields) DrawPageFields(rule, page);
 
-  // Row pass.
+  // Row pass: the page's rows, numbered from 0 on every page.
   rowBottom = 0;
   const TItem* rows = dataItem->ItemAt(0);
-  if (!rows) return;
+  if (!rows) return 0;
+  const std::vector<TItem*> listed = rowItems ? std::vector<TItem*>{} : ChildItems(*rows);
+  const std::vector<TItem*>& all = rowItems ? *rowItems : listed;
   int32_t row = 0;
-  for (const TItem* rowItem : ChildItems(*rows)) {
+  for (size_t at = static_cast<size_t>(std::max(page.firstRow, 0)); at < all.size(); ++at) {
+    if (row >= page.rowCount) break;
+    const TItem* rowItem = all[at];
     rowTop = rowBottom;
     for (const TItemProperty* field : ChildProperties(*rowItem)) {
       const std::string& value = field->GetValue();
@@ -149,7 +171,20 @@ void TTavoXmlDataPrinter::ComposePage(TItem* rule, TItem* dataItem) {
         DrawBoundField(*element, value, row);
       }
     }
+    // A row reaching below the bottom goes to the next page, unless it is the page's first.
+    if (row > 0 && rowBottom > bottom) break;
     ++row;
+  }
+  return row;
+}
+
+void TTavoXmlDataPrinter::DrawPageFields(TItem* rule, const TPageRows& page) {
+  const std::pair<const char*, int32_t> fields[] = {{kPageNumberId, page.pageNumber},
+                                                    {kPageCountId, page.pageCount}};
+  for (const auto& [id, value] : fields) {
+    if (const TItem* element = FindElement(rule, id, 0)) {
+      DrawBoundField(*element, std::to_string(value), -1);
+    }
   }
 }
 

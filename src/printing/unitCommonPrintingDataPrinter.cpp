@@ -72,6 +72,19 @@ void TTavoXmlDataPrinter::ReadPageSettings() {
 
   page.landscape = ReadBoolean(rule.GetAttribute("landscape"), false);
   bgImage = rule.GetAttribute("bgImage");
+  page.pageAsPaper = ReadBoolean(rule.GetAttribute("pageAsPaper"), false);
+  page.repeatableRowsPerPage = integer("repeatableRowsPerPage", 0);
+  page.repeatableRowBottom = integer("repeatableRowBottom", 0);
+}
+
+PageRequest RequestedPage(const TTavoPrinterSetting& settings) {
+  PageRequest page;
+  if (settings.pageWidth > 0 && settings.pageHeight > 0) {
+    page.widthMm = settings.pageWidth;
+    page.heightMm = settings.pageHeight;
+  }
+  page.asPaper = settings.pageAsPaper;
+  return page;
 }
 
 double TTavoXmlDataPrinter::OffsetXmm() const { return Settings().offsetLeft + customOffsetLeft; }

@@ -2,11 +2,19 @@
 
 #include <exception>
 
+#include "platform/codepage/CodePage.h"
 #include "platform/printer/PrintOutcome.h"
 #include "platform/printer/Printer.h"
 #include "printing/unitCommonPrinting.h"
 
 namespace tavo {
+
+std::string JobTitle(const TItem& dataItem) {
+  std::string title = codepage::Utf8ToAnsi("票据打印");
+  const std::string invoiceNumber = dataItem.GetPropertyValue("fphm", false);
+  if (!invoiceNumber.empty()) title += codepage::Utf8ToAnsi("，发票号码: ") + invoiceNumber;
+  return title;
+}
 
 std::string SelectedPrinterName() {
   try {

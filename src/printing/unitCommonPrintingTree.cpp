@@ -53,6 +53,12 @@ TItem* DataItemOf(const TTavoCommonXmlBean* bean) {
   return wrapper ? wrapper->ItemAt(0) : nullptr;
 }
 
+std::vector<TItem*> RecordsOf(const TTavoCommonXmlBean* bean) {
+  if (!bean || !bean->Item) return {};
+  const TItem* wrapper = bean->Item->ItemAt(0);
+  return wrapper ? ChildItems(*wrapper) : std::vector<TItem*>{};
+}
+
 TElementIndex::TElementIndex(const TItem& rule) : rule_(&rule) {
   for (TItem* element : ChildItems(rule)) {
     std::string id = element->GetAttribute("id");

@@ -28,6 +28,9 @@ TStaticKind StaticKindOf(const std::string& type);
 // The data item of a parsed data document: the first child item of the root item's first child
 // item; none when the document does not nest that deep. Its first child item holds the rows.
 TItem* DataItemOf(const TTavoCommonXmlBean* bean);
+// Every record at that level: the child items of the root item's first child item, of which the
+// data item is the first.
+std::vector<TItem*> RecordsOf(const TTavoCommonXmlBean* bean);
 
 // The first element (in document order) with each "id", and with each ("id", "index") pair.
 class TElementIndex {

@@ -149,9 +149,11 @@ void TRuleCheckContext::PlanImage(const TItem& element, const std::string& sourc
       place.document);
 }
 
-TRuleCheck CheckRule(const std::string& ruleText, const std::string& dataText) {
+TRuleCheck CheckRule(const std::string& ruleText, const std::string& dataText,
+                     const TCheckPrinter* printer) {
   TRuleCheckContext context;
   CheckRuleDocument(context, ruleText);
+  if (printer && context.composes) CheckSheet(context, *printer);
   if (!dataText.empty()) CheckDataDocument(context, dataText);
   return std::move(context.result);
 }

@@ -4,8 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "platform/printer/Printer.h"
 
 namespace tavo {
 
@@ -41,8 +44,27 @@ struct TRuleCheck {
   std::vector<TPlannedDraw> draws;     // with the data; without, the static elements only
 };
 
+// A printer's sheet as the checker lays the page on it: millimetres on the paper as the page
+// lies, the printable area from the paper's top-left corner.
+struct TCheckSheet {
+  double widthMm = 0, heightMm = 0;
+  double printableLeftMm = 0, printableTopMm = 0, printableRightMm = 0, printableBottomMm = 0;
+  bool isPage = false;  // the sheet is made to the rule's page (PDF printer, custom media)
+};
+
+// The printer a check is made for: its name as findings give it, whether it is a spooler's
+// queue (whose paper is set up in the queue and which takes custom media), and its sheet for a
+// page and an orientation.
+struct TCheckPrinter {
+  std::string name;  // ANSI
+  bool queue = true;
+  std::function<TCheckSheet(const PageRequest&, Orientation)> sheet;
+};
+
 // Texts are ANSI, as the data printer takes them. An empty data text means no data document.
-TRuleCheck CheckRule(const std::string& ruleText, const std::string& dataText);
+// With a printer, what lies beyond its sheet is found too.
+TRuleCheck CheckRule(const std::string& ruleText, const std::string& dataText,
+                     const TCheckPrinter* printer = nullptr);
 
 const char* SeverityName(TFindingSeverity severity);
 // [{"severity":"warning","document":"rule","line":12,"column":0,"path":"printing/name",

@@ -46,6 +46,8 @@ class TRuleCheckContext {
   bool composes = false;            // the data printer can compose a page with this rule
   bool pageStops = false;           // a strict colour stops the static pass
   bool automaticRows = false;
+  bool continuingRows = false;  // rows that do not fit continue on further pages
+  int32_t rowsPerPage = 0;      // the form's row slots when the rule gives them
   int32_t dpix = 96;
   int32_t dpiy = 96;
   double rowSpaceMm = 0;
@@ -69,6 +71,7 @@ class TRuleCheckContext {
 };
 
 void CheckRuleDocument(TRuleCheckContext& context, const std::string& ruleText);
+void CheckSheet(TRuleCheckContext& context, const TCheckPrinter& printer);
 void CheckDataDocument(TRuleCheckContext& context, const std::string& dataText);
 
 }  // namespace tavo

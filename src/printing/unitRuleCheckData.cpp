@@ -47,7 +47,9 @@ class DataChecker {
     return path + last;
   }
 
+  // Rows that continue are numbered from 0 again on every page of the form's row slots.
   const TItem* Bind(const std::string& name, int32_t row) const {
+    if (context_.rowsPerPage > 0 && row > 0) row %= context_.rowsPerPage;
     return context_.index->Find(name, row, context_.automaticRows);
   }
 
@@ -62,8 +64,26 @@ class DataChecker {
       context_.PlanImage(element, field.GetValue(), row, place);
     } else {
       context_.PlanText(element, field.GetValue(), row, place);
+      if (row > 0 && context_.automaticRows) CheckRowAlignment(element);
     }
     if (row >= 0 && context_.result.draws.size() > before) PlaceRowDraw(element, field, row, path);
+  }
+
+  // Automatic rows move only each row's top: text not at the top of its box sits lower in a
+  // box that shrinks row by row, so the rows crowd together instead of lying the row space
+  // apart.
+  void CheckRowAlignment(const TItem& element) {
+    const std::string vertAlign = element.GetAttribute("vertAlign");
+    if (TextToAlign(vertAlign) == otaTop || !unalignedRows_.insert(&element).second) return;
+    context_.Add(
+        Severity::Warning, element.SourceLine, TRuleCheckContext::PathOf(element), "vertAlign",
+        "<" + element.Name + "> with id " + Quote(element.GetAttribute("id")) +
+            " draws the rows with " +
+            (vertAlign.empty() ? std::string("no vertAlign") : "vertAlign " + Quote(vertAlign)) +
+            ": automatic rows move only each row's top, so its text sits lower in a box "
+            "that shrinks row by row and the rows pile up instead of lying the row space "
+            "apart",
+        "set vertAlign=\"otaTop\" on the row's fields");
   }
 
   // A field no element receives: probably a misspelt id or a missing index.
@@ -223,7 +243,8 @@ class DataChecker {
       rowBottom_ = std::max(rowBottom_, bottom);
     }
     const std::string at = "about " + std::to_string(top) + " to " + std::to_string(bottom);
-    if (context_.pageHeight > 0 && (bottom > context_.pageHeight || right > context_.pageWidth) &&
+    if (context_.pageHeight > 0 && !context_.continuingRows &&
+        (bottom > context_.pageHeight || right > context_.pageWidth) &&
         leftPage_.insert(&element).second) {
       context_.Add(Severity::Warning, field.SourceLine, path, field.Name,
                    "row " + std::to_string(row) + " of <" + element.Name + "> (line " +
@@ -303,6 +324,7 @@ class DataChecker {
   std::set<const TItem*> reached_;
   std::set<std::string> reportedFields_;
   std::set<const TItem*> leftPage_;
+  std::set<const TItem*> unalignedRows_;
   std::set<std::pair<const TItem*, int32_t>> crossed_;
   int64_t rowBottom_ = 0;
   int64_t rowTop_ = 0;
@@ -339,6 +361,20 @@ void CheckDataDocument(TRuleCheckContext& context, const std::string& dataText) 
                 "nest it as <body><data><record>fields and rows</record></data></body>", "data");
     context.result.draws.clear();
     return;
+  }
+  const std::vector<TItem*> records = RecordsOf(bean.get());
+  if (records.size() > 1) {
+    const TItem& second = *records[1];
+    context.Add(Severity::Note, second.SourceLine,
+                bean->Item->Name + "/" + bean->Item->ItemAt(0)->Name + "/" + second.Name, "",
+                "the data holds " + std::to_string(records.size()) +
+                    " records: PrintXmlData prints only the first, <" + records[0]->Name +
+                    "> at line " + std::to_string(records[0]->SourceLine) + ", and ignores the " +
+                    std::to_string(records.size() - 1) + " from <" + second.Name + "> at line " +
+                    std::to_string(second.SourceLine) + " on",
+                "print every record as its own page with PrintXmlBatch (tavoprint print "
+                "--all-records)",
+                "data");
   }
   if (!context.composes || context.pageStops || !context.printing) return;
   DataChecker(context, *bean->Item, *dataItem).Run();

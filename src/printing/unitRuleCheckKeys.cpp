@@ -56,6 +56,9 @@ const std::vector<TKeySpec>& PageKeys() {
       {"height", TKeyType::Integer, "0, so the page height in millimetres"},
       {"landscape", TKeyType::Boolean, "false (portrait)"},
       {"bgImage", TKeyType::Text, ""},
+      {"pageAsPaper", TKeyType::Boolean, "false (the queue's own paper)"},
+      {"repeatableRowsPerPage", TKeyType::Integer, "0 (rows do not continue on a next page)"},
+      {"repeatableRowBottom", TKeyType::Integer, "0 (automatic rows do not continue)"},
   };
   return keys;
 }

@@ -98,6 +98,15 @@ void ReadPage(TRuleCheckContext& context) {
   context.automaticRows =
       ReadBoolean(printing.GetAttribute("repeatableRowAutoHeightAndTop"), false);
   context.rowSpaceMm = ReadReal(printing.GetAttribute("repeatableRowSpace"), 0.0);
+  context.rowsPerPage = std::max(ReadInteger(printing.GetAttribute("repeatableRowsPerPage"), 0), 0);
+  const int32_t rowBottom = ReadInteger(printing.GetAttribute("repeatableRowBottom"), 0);
+  context.continuingRows = context.rowsPerPage > 0 || (context.automaticRows && rowBottom > 0);
+  if (rowBottom > 0 && !context.automaticRows) {
+    context.Add(Severity::Warning, printing.SourceLine, path, "repeatableRowBottom",
+                "repeatableRowBottom is ignored: it is the lowest place the text of automatic rows "
+                "may reach, and rows are indexed (repeatableRowAutoHeightAndTop is off)",
+                "give repeatableRowsPerPage, the number of row slots of the form");
+  }
   context.dpix = ReadInteger(printing.GetAttribute("dpix"), 96);
   context.dpiy = ReadInteger(printing.GetAttribute("dpiy"), 96);
   for (const auto& [key, dpi] :

@@ -33,11 +33,9 @@ TEST_F(ExtensionInterfaces, MethodsAreFoundByNameAndTheInterfacesBelongToTheSame
   const struct {
     std::u16string name;
     DISPID id;
-  } methods[] = {{u"RenderPreview", 301},
-                 {u"renderprintpage", 302},
-                 {u"LASTPRINT", 401},
-                 {u"JobState", 402},
-                 {u"CheckRule", 501}};
+  } methods[] = {{u"RenderPreview", 301}, {u"renderprintpage", 302}, {u"LASTPRINT", 401},
+                 {u"JobState", 402},      {u"CheckRule", 501},       {u"CheckRuleForPrinter", 502},
+                 {u"PrintXmlBatch", 601}, {u"endbatch", 604}};
   for (auto method : methods) {
     LPOLESTR names[] = {method.name.data()};
     DISPID id = 0;
@@ -45,7 +43,8 @@ TEST_F(ExtensionInterfaces, MethodsAreFoundByNameAndTheInterfacesBelongToTheSame
     EXPECT_EQ(id, method.id) << codepage::WideToUtf8(method.name);
   }
   ComPtr<IUnknown> identity = control_.As<IUnknown>(IID_IUnknown);
-  for (const IID& iid : {IID_ITavoPreviewPicture, IID_ITavoPrintStatus, IID_ITavoRuleCheck}) {
+  for (const IID& iid :
+       {IID_ITavoPreviewPicture, IID_ITavoPrintStatus, IID_ITavoRuleCheck, IID_ITavoBatchPrint}) {
     ComPtr<IUnknown> other = control_.As<IUnknown>(iid);
     ASSERT_TRUE(other) << FormatGuid(iid);
     EXPECT_EQ(other.As<IUnknown>(IID_IUnknown).Get(), identity.Get());

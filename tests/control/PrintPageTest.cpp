@@ -175,15 +175,19 @@ class PrintPage : public ControlTest {
 // The sample invoice (landscape, 宋体 and 黑体 text, rows, pens of 1 and 2 device pixels, a QR
 // code) on the PDF printer: the picture is the printed PDF as poppler shows it at the same
 // width. Where they differ it is by the smoothing of edges: never a displaced text, line or row.
+// Measured on the A4 sheet the PDF printer gives a rule without a page size (the sample's own
+// 241 x 140 mm page is the sheet of TheSampleIsPicturedOnItsOwnPage).
 TEST_F(PrintPage, OnThePdfPrinterItIsThePrintedPdfRasterized) {
   constexpr int kWidth = 1200;
-  const Picture picture = Rendered(Example("data.xml"), Example("rule.xml"), u"pdf:", kWidth);
+  std::u16string rule = Example("rule.xml");
+  rule.erase(rule.find(u"pageWidth=\"241\" pageHeight=\"140\" "), 36);
+  const Picture picture = Rendered(Example("data.xml"), rule, u"pdf:", kWidth);
   ASSERT_EQ(picture.Width(), kWidth);
   EXPECT_EQ(picture.Height(), 848);  // A4 turned: 1200 x 210 / 297
 
   const std::string pdf = (folder_ / "page.pdf").string();
   Select("pdf:" + pdf);
-  ASSERT_EQ(Call(u"PrintXmlData", {Example("data.xml"), Example("rule.xml")}).status, S_OK);
+  ASSERT_EQ(Call(u"PrintXmlData", {Example("data.xml"), rule}).status, S_OK);
   const std::string prefix = (folder_ / "poppler").string();
   const ProcessResult run = RunProcess({"pdftoppm", "-png", "-singlefile", "-scale-to-x",
                                         std::to_string(kWidth), "-scale-to-y", "-1", pdf, prefix});
@@ -353,6 +357,52 @@ TEST_F(PrintPageOnCups, LeavesTheCurrentPrinterAsItWas) {
   EXPECT_EQ(unknown.status, DISP_E_EXCEPTION);
   EXPECT_EQ(Utf8(unknown.description), "The printer tavo-no-such-queue is not available");
   EXPECT_EQ(CurrentPrinter(), "pdf:" + target);
+}
+
+// The PDF printer's sheet is the sample's own page: its lines are where the print has them.
+TEST_F(PrintPage, TheSampleIsPicturedOnItsOwnPage) {
+  const Picture picture = Rendered(Example("data.xml"), Example("rule.xml"), u"pdf:", 1205);
+  EXPECT_EQ(picture.Height(), 700);  // 241 x 140 mm at 5 pixels a millimetre
+  // The frame's top line at rule pixel 110 (29.1 mm down, rows 145.6 to 145.8) and its left side
+  // at rule pixel 30 (7.9 mm in), each a hairline of one picture pixel, as the print has them.
+  for (const int row : {144, 145, 146, 147}) EXPECT_EQ(picture.Dark(600, row), row == 146) << row;
+  for (const int column : {38, 39, 40, 41}) EXPECT_EQ(picture.Dark(column, 300), column == 40);
+}
+
+// A 230 x 127 mm form on the queue's upright A4 (200 dpi, margins of 10 mm left, 12.7 mm top,
+// 5 mm right, 15 mm bottom), with fields from 20 to 220 mm across: cut off in portrait; on the
+// paper turned, or on custom media of its own size, all of it prints. The page as the queue
+// receives it follows the same sheet.
+TEST_F(PrintPageOnCups, TheCheckLaysTheWideFormOnTheQueuesPaper) {
+  const auto rule = [](const std::u16string& page) {
+    return u"<r><body>\n<printing pageWidth=\"230\" pageHeight=\"127\" " + page +
+           u">\n<a type=\"field\" id=\"a\" index=\"0\" left=\"76\" top=\"76\" right=\"300\" "
+           u"bottom=\"100\"><text/></a>\n<b type=\"field\" id=\"b\" index=\"0\" left=\"600\" "
+           u"top=\"300\" right=\"831\" bottom=\"378\"><text/></b>\n</printing></body></r>";
+  };
+  const std::u16string queue = codepage::Utf8ToWide(kQueue);
+  const auto check = [&](const std::u16string& page, const std::u16string& printer) {
+    const CallOutcome outcome = Call(u"CheckRuleForPrinter", {rule(page), u"", printer});
+    EXPECT_EQ(outcome.status, S_OK) << Utf8(outcome.description);
+    return Utf8(TextOf(outcome));
+  };
+  const std::string portrait = check(u"", queue);
+  EXPECT_NE(portrait.find("the page (230 x 127 mm) is 20 mm wider than the 210 x 297 mm sheet of " +
+                          std::string(kQueue) + " in portrait"),
+            std::string::npos)
+      << portrait;
+  EXPECT_NE(portrait.find("<b> with id \\\"b\\\" reaches 14.9 mm beyond the right edge"),
+            std::string::npos)
+      << portrait;
+  EXPECT_NE(portrait.find("set pageAsPaper=\\\"true\\\""), std::string::npos) << portrait;
+  EXPECT_EQ(check(u"landscape=\"true\"", queue), "[]");
+  EXPECT_EQ(check(u"pageAsPaper=\"true\"", queue), "[]");
+  // The current printer, when none is named.
+  Select(kQueue);
+  EXPECT_EQ(check(u"", u""), portrait);
+
+  const Picture custom = Rendered(kNoData, rule(u"pageAsPaper=\"true\""), queue, 460);
+  EXPECT_EQ(custom.Height(), 254);  // 460 x 127 / 230
 }
 
 }  // namespace

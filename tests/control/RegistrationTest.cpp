@@ -58,6 +58,7 @@ std::vector<ExpectedValue> ExpectedRegistration(const std::string& module) {
       {"Interface\\" + FormatGuid(IID_ITavoPreviewPicture), "", "ITavoPreviewPicture"},
       {"Interface\\" + FormatGuid(IID_ITavoPrintStatus), "", "ITavoPrintStatus"},
       {"Interface\\" + FormatGuid(IID_ITavoRuleCheck) + "\\TypeLib", "", kLibId},
+      {"Interface\\" + FormatGuid(IID_ITavoBatchPrint), "", "ITavoBatchPrint"},
   };
 }
 
@@ -95,7 +96,8 @@ TEST_F(Registration, UnregistrationRemovesItsKeysAndKeepsOtherClasses) {
                                  "Interface\\" + FormatGuid(DIID_ITavoPreFmtPrinterEvents),
                                  "Interface\\" + FormatGuid(IID_ITavoPreviewPicture),
                                  "Interface\\" + FormatGuid(IID_ITavoPrintStatus),
-                                 "Interface\\" + FormatGuid(IID_ITavoRuleCheck)}) {
+                                 "Interface\\" + FormatGuid(IID_ITavoRuleCheck),
+                                 "Interface\\" + FormatGuid(IID_ITavoBatchPrint)}) {
     EXPECT_FALSE(stored.KeyExists(key)) << key;
   }
   EXPECT_EQ(stored.GetValue(otherClass + "\\InprocServer32", ""), "/opt/other.so");

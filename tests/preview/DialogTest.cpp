@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFrame>
+#include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -217,6 +218,23 @@ TEST_F(Dialog, LargePageScrollsBothWaysUnderAFixedButtonBar) {
   QApplication::processEvents();
   EXPECT_FALSE(small.ScrollBox1->horizontalScrollBar()->isVisible());
   EXPECT_FALSE(small.ScrollBox1->verticalScrollBar()->isVisible());
+}
+
+// A record whose rows continue shows its first sheet, and the button bar says how many.
+TEST_F(Dialog, ARecordOfSeveralSheetsSaysHowMany) {
+  const std::u16string rows = codepage::Utf8ToWide(
+      test::DataDocument("<a>1</a>", "<r><q>1</q></r><r><q>2</q></r><r><q>3</q></r>"));
+  TFormComPrint form;
+  form.ShowPage(DrawPreviewPage(
+      rows, PreviewRule(R"(width="200" height="100" repeatableRowsPerPage="1")"), u""));
+  form.show();
+  QApplication::processEvents();
+  const QLabel* count = form.Panel2->findChild<QLabel*>();
+  ASSERT_NE(count, nullptr);
+  EXPECT_TRUE(count->isVisible());
+  EXPECT_EQ(count->text(), QString::fromUtf8("第 1 页，共 3 页"));
+  form.ShowPage(DrawPreviewPage(rows, PreviewRule(R"(width="200" height="100")"), u""));
+  EXPECT_FALSE(count->isVisible());
 }
 
 TEST_F(Dialog, PageAreaShowsWhatComposePageAreaDraws) {

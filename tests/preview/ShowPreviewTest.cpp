@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QPushButton>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include "platform/core/Display.h"
 #include "platform/core/Error.h"
+#include "platform/core/FileDescriptor.h"
 #include "platform/qt/QtApplication.h"
 #include "preview/PreviewFixtures.h"
 #include "preview/ShowPreview.h"
@@ -154,20 +159,43 @@ TEST_F(Preview, NoDisplayOrAPlatformNobodySeesFailsAtOnce) {
 }
 
 // The environment may claim a display while the application there runs offscreen (the host's
-// own, or one made for drawing): its dialog would reach nobody either.
+// own, or one made for drawing): its dialog would reach nobody either. A display that cannot be
+// opened at all is said first.
 TEST_F(Preview, AnApplicationOnAPlatformNobodySeesShowsNoDialog) {
-  const test::ScopedEnv display("DISPLAY", ":0");
+  // A compositor's socket that answers, so the display named can be opened.
+  const std::filesystem::path socketPath =
+      std::filesystem::temp_directory_path() / ("tavo-wayland-" + std::to_string(::getpid()));
+  const FileDescriptor compositor(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+  ASSERT_EQ(::bind(compositor.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address),
+            0);
+  ASSERT_EQ(::listen(compositor.Get(), 4), 0);
   const test::ScopedEnv platform("QT_QPA_PLATFORM", nullptr);
   const test::ScopedEnv optIn(kOffscreenDialogOptIn, nullptr);
-  try {
-    ShowPreview(kPreviewData, PreviewRule(""), u"");
-    ADD_FAILURE() << "a preview was shown on the offscreen platform";
-  } catch (const Error& failure) {
-    EXPECT_STREQ(failure.what(),
-                 "Preview needs a display: the Qt application runs on the offscreen platform, "
-                 "which shows no window to a person");
+  const struct {
+    const char* display;
+    const char* wayland;
+    std::string message;
+  } cases[] = {
+      {nullptr, socketPath.c_str(),
+       "Preview needs a display: the Qt application runs on the offscreen platform, which shows "
+       "no window to a person"},
+      {":9871", nullptr, "Preview needs a display: cannot open display :9871"},
+  };
+  for (const auto& c : cases) {
+    const test::ScopedEnv display("DISPLAY", c.display);
+    const test::ScopedEnv wayland("WAYLAND_DISPLAY", c.wayland);
+    try {
+      ShowPreview(kPreviewData, PreviewRule(""), u"");
+      ADD_FAILURE() << "a preview was shown on the offscreen platform";
+    } catch (const Error& failure) {
+      EXPECT_EQ(failure.what(), c.message);
+    }
+    EXPECT_EQ(OpenDialogs(), 0);
   }
-  EXPECT_EQ(OpenDialogs(), 0);
+  ::unlink(socketPath.c_str());
 }
 
 }  // namespace

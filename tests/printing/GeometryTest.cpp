@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <limits>
 
 #include "platform/core/Error.h"
 #include "printing/unitCommonPrinting.h"
@@ -70,6 +71,33 @@ TEST(Geometry, MillimetresUseEachAxisResolution) {
     EXPECT_EQ(printer.MmToDeviceX(c.mm), c.x) << c.mm;
     EXPECT_EQ(printer.MmToDeviceY(c.mm), c.y) << c.mm;
   }
+}
+
+// Millimetres are converted exactly: a tie, such as 102.25 mm at 254 dpi (1022.5 pixels), goes
+// to the even neighbour on every architecture, whatever the width of its long double.
+TEST(Geometry, MillimetreTiesRoundHalfToEvenExactly) {
+  const struct {
+    int32_t dpi;
+    double mm;
+    int32_t expected;
+  } cases[] = {
+      {254, 102.25, 1022}, {254, 203.25, 2032}, {150, 2762.25, 16312}, {127, 1.5, 8},
+      {127, 0.5, 2},       {127, -1.5, -8},     {-127, 1.5, -8},       {600, 1e-300, 0},
+      {600, 5e-324, 0},    {600, 0.0, 0},       {0, 25.4, 0},
+  };
+  for (const auto& c : cases) {
+    RecordingCanvas surface(AtDpi(c.dpi, c.dpi));
+    TTavoCommonPrinter printer;
+    printer.canvas = &surface.canvas();
+    EXPECT_EQ(printer.MmToDeviceX(c.mm), c.expected) << c.dpi << " dpi, " << c.mm << " mm";
+    EXPECT_EQ(printer.MmToDeviceY(c.mm), c.expected) << c.dpi << " dpi, " << c.mm << " mm";
+  }
+  RecordingCanvas surface(AtDpi(0, 600));
+  TTavoCommonPrinter printer;
+  printer.canvas = &surface.canvas();
+  EXPECT_THROW(printer.MmToDeviceX(std::numeric_limits<double>::infinity()), Error);
+  EXPECT_THROW(printer.MmToDeviceY(std::numeric_limits<double>::quiet_NaN()), Error);
+  EXPECT_EQ(printer.MmToDeviceY(-std::numeric_limits<double>::infinity()), INT32_MIN);
 }
 
 TEST(Geometry, RectangleConvertsEachEdgeOnItsAxis) {

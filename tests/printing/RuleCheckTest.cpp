@@ -128,6 +128,12 @@ std::vector<Case> Cases() {
        Data({}, {"<row><qty>1</qty></row>", "<row><qty>2</qty></row>", "<row><qty>3</qty></row>",
                  "<row><qty>4</qty></row>", "<row><qty>5</qty></row>"}),
        S::Warning, "data", 0, "qty", "runs into <total> at line 4"},
+      {"rows in the middle of their boxes",
+       Rule(
+           "repeatableRowAutoHeightAndTop=\"1\" repeatableRowSpace=\"2\"",
+           {R"(<q type="field" id="qty" left="0" top="100" right="99" bottom="130" vertAlign="otaMiddle"><text/></q>)"}),
+       Data({}, {"<row><qty>1</qty></row>", "<row><qty>2</qty></row>"}), S::Warning, "rule", 3,
+       "vertAlign", "set vertAlign=\"otaTop\""},
       {"rows leave the page",
        "<doc><body>\n<printing pageWidth=\"100\" pageHeight=\"40\" "
        "repeatableRowAutoHeightAndTop=\"true\">\n"
@@ -147,6 +153,12 @@ std::vector<Case> Cases() {
        Data({"<buyr>ACME</buyr>"}), S::Warning, "rule", 4, "id", "field \"buyr\""},
       {"field no element receives", Rule("", {kLabel}), Data({"<remark>x</remark>"}), S::Note,
        "data", 2, "remark", "no element has id"},
+      {"records a single print ignores", Rule("", {kLabel}),
+       "<doc><body><data>\n<invoice><a>1</a></invoice>\n<invoice><a>2</a></invoice>\n"
+       "<invoice><a>3</a></invoice></data></body></doc>",
+       S::Note, "data", 3, "", "with PrintXmlBatch"},
+      {"row bottom for indexed rows", Rule("repeatableRowBottom=\"200\"", {kLabel}), amountData,
+       S::Warning, "rule", 2, "repeatableRowBottom", "repeatableRowsPerPage"},
       {"malformed data", Rule("", {kLabel}),
        "<doc><body>\n<data><invoice><a>1</a></data></body></doc>", S::Error, "data", 2, "",
        "not well-formed"},
@@ -180,6 +192,24 @@ TEST(RuleCheck, EachKindOfFindingWithItsLineAndThePageUnchanged) {
     EXPECT_EQ(test::Drawn(c.rule, c.data), test::Planned(check))
         << "drawn: " << test::Drawn(c.rule, c.data).Describe()
         << "\nplanned: " << test::Planned(check).Describe();
+  }
+}
+
+// Rows that continue on the next page are neither rows without elements nor rows off the page.
+TEST(RuleCheck, RowsThatContinueAreNoRowsLost) {
+  const std::vector<std::string> rows(12, "<row><qty>1</qty></row>");
+  const std::string indexed =
+      Rule(R"(repeatableRowsPerPage="2")",
+           {R"(<q type="field" id="qty" index="0" right="99" bottom="20"><text/></q>)",
+            R"(<q type="field" id="qty" index="1" top="30" right="99" bottom="50"><text/></q>)"});
+  const std::string automatic =
+      "<doc><body>\n<printing pageWidth=\"100\" pageHeight=\"40\" "
+      "repeatableRowAutoHeightAndTop=\"true\" repeatableRowBottom=\"140\">\n"
+      R"(<q type="field" id="qty" left="0" top="100" right="99" bottom="115" vertAlign="otaTop"><text/></q>)"
+      "\n</printing></body></doc>";
+  for (const std::string& rule : {indexed, automatic}) {
+    const std::string findings = FindingsToJson(CheckRule(rule, Data({}, rows)).findings);
+    EXPECT_EQ(findings, "[]") << rule;
   }
 }
 

@@ -250,6 +250,29 @@ bool CupsScheduler::AddSinkQueue(const std::string& name, std::string& error) {
   return added.status == 0;
 }
 
+bool CupsScheduler::AddPdfFileQueue(const std::string& name, const std::string& pdfPath,
+                                    std::string& error) {
+  constexpr const char* kPdfPrinterPpd =
+      "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n*FileVersion: \"1.0\"\n"
+      "*LanguageVersion: English\n*LanguageEncoding: ISOLatin1\n*PCFileName: \"TAVOPDF.PPD\"\n"
+      "*Manufacturer: \"Tavo\"\n*Product: \"(Tavo PDF file)\"\n*ModelName: \"Tavo PDF file\"\n"
+      "*ShortNickName: \"Tavo PDF file\"\n*NickName: \"Tavo PDF file\"\n"
+      "*cupsFilter2: \"application/vnd.cups-pdf application/pdf 0 -\"\n"
+      "*OpenUI *PageSize/Media Size: PickOne\n*DefaultPageSize: A4\n"
+      "*PageSize A4/A4: \"<</PageSize[595 842]>>setpagedevice\"\n*CloseUI: *PageSize\n"
+      "*DefaultImageableArea: A4\n*ImageableArea A4/A4: \"0 0 595.2756 841.8898\"\n"
+      "*DefaultPaperDimension: A4\n*PaperDimension A4/A4: \"595.2756 841.8898\"\n";
+  const std::string file = dir_ + "/" + name + ".ppd";
+  if (!WriteFile(file, kPdfPrinterPpd)) {
+    error = "Cannot write " + file + ": " + std::strerror(errno);
+    return false;
+  }
+  const CommandResult added =
+      Run("lpadmin -p '" + name + "' -E -v 'file://" + pdfPath + "' -P '" + file + "'");
+  if (added.status != 0) error = "lpadmin failed: " + added.output + ErrorLog();
+  return added.status == 0;
+}
+
 bool CupsScheduler::AddPpdQueue(const std::string& name, const std::string& ppd,
                                 std::string& error) {
   const std::string file = dir_ + "/" + name + ".ppd";

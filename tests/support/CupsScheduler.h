@@ -44,6 +44,9 @@ class CupsScheduler {
   // Adds an enabled queue described by the PPD text `ppd` (its paper, margins and resolution),
   // whose jobs go to /dev/null; false with the lpadmin output in `error`.
   bool AddPpdQueue(const std::string& name, const std::string& ppd, std::string& error);
+  // Adds an enabled queue whose jobs, filtered as a PDF printer takes them (pdftopdf: the pages
+  // the printer will print, logged in page_log), are written to the file `pdfPath`.
+  bool AddPdfFileQueue(const std::string& name, const std::string& pdfPath, std::string& error);
   // Waits until the scheduler has no job left to process.
   bool WaitForJobs(std::chrono::seconds timeout) const;
 

@@ -33,6 +33,12 @@ void TestPrinter::BeginDoc() {
   printing_ = true;
 }
 
+void TestPrinter::NewPage() {
+  if (!printing_) throw Error(kNotPrinting);
+  surface_.canvas().ResetState();
+  jobs_.back().pageStarts.push_back(surface_.ops().size());
+}
+
 void TestPrinter::EndDoc() {
   if (!printing_) throw Error(kNotPrinting);
   FinishJob(false);

@@ -18,7 +18,8 @@ struct PrintJob {
   Orientation orientation = Orientation::Portrait;
   bool ended = false;
   bool aborted = false;
-  std::vector<RecordedOp> ops;  // what the job drew, once it ended or was aborted
+  std::vector<RecordedOp> ops;        // what the job drew, once it ended or was aborted
+  std::vector<size_t> pageStarts{0};  // where each page's operations begin in `ops`
 };
 
 struct TestPrinterOptions {
@@ -39,6 +40,7 @@ class TestPrinter : public Printer {
   void SetOrientation(Orientation orientation) override;
   Orientation GetOrientation() const override { return orientation_; }
   void BeginDoc() override;
+  void NewPage() override;
   void EndDoc() override;
   void Abort() override;
   bool Printing() const override { return printing_; }

@@ -35,6 +35,12 @@ PdfPage::PdfPage(const std::string& path, const PdfGeometry& geometry, const std
 
 PdfPage::~PdfPage() = default;
 
+void PdfPage::NewPage() {
+  cairo_surface_show_page(surface_.get());
+  Check(surface_.get(), "The PDF page could not be written");
+  canvas_->ResetState();
+}
+
 void PdfPage::Finish() {
   canvas_.reset();
   cairo_surface_finish(surface_.get());

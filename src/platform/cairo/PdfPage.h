@@ -1,6 +1,7 @@
-// A PDF document of one page drawn through a canvas: the common part of both kinds of print
-// job. The canvas counts device pixels from the printable area's top-left corner; the page is
-// written in points, with font subsets and ToUnicode maps so its text can be extracted.
+// A PDF document drawn page by page through a canvas: the common part of both kinds of print
+// job. Every page has the same geometry. The canvas counts device pixels from the printable area's
+// top-left corner; the page is written in points, with font subsets and ToUnicode maps so its text
+// can be extracted.
 #pragma once
 
 #include <string>
@@ -32,6 +33,9 @@ class PdfPage {
 
   Canvas& GetCanvas() { return *canvas_; }
   const DeviceCaps& Caps() const { return caps_; }
+  // Ends the page and starts the next, with the canvas back to a fresh state; fails with
+  // tavo::Error and the reason.
+  void NewPage();
   // Writes the rest of the document; fails with tavo::Error and the reason.
   void Finish();
 

@@ -19,11 +19,10 @@ void PutBigEndian(std::string& out, uint32_t value) {
   for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((value >> shift) & 0xFF);
 }
 
-std::string PhysicalSizeChunk(uint32_t perMetre) {
-  std::string body = "pHYs";
-  PutBigEndian(body, perMetre);
-  PutBigEndian(body, perMetre);
-  body += '\1';  // the unit is the metre
+// The chunk of that type and data: its length, type, data and check sum.
+std::string Chunk(std::string_view type, std::string_view data) {
+  std::string body(type);
+  body += data;
   std::string chunk;
   PutBigEndian(chunk, static_cast<uint32_t>(body.size() - 4));
   chunk += body;
@@ -32,6 +31,17 @@ std::string PhysicalSizeChunk(uint32_t perMetre) {
   return chunk;
 }
 
+std::string PhysicalSizeChunk(uint32_t perMetre) {
+  std::string data;
+  PutBigEndian(data, perMetre);
+  PutBigEndian(data, perMetre);
+  data += '\1';  // the unit is the metre
+  return Chunk("pHYs", data);
+}
+
+// After the 8-byte signature and the 25-byte header chunk that cairo writes first.
+constexpr size_t kAfterHeader = 8 + 25;
+
 }  // namespace
 
 std::string EncodePng(cairo_surface_t* surface, double pixelsPerMetre) {
@@ -39,12 +49,19 @@ std::string EncodePng(cairo_surface_t* surface, double pixelsPerMetre) {
   if (surface == nullptr ||
       cairo_surface_write_to_png_stream(surface, AppendBytes, &png) != CAIRO_STATUS_SUCCESS)
     throw Error("The picture could not be encoded as PNG");
-  // The chunk goes before the image data, right after the 8-byte signature and the 25-byte
-  // header chunk that cairo writes first.
-  constexpr size_t kAfterHeader = 8 + 25;
+  // The chunk goes before the image data, right after the header.
   const double perMetre = std::round(pixelsPerMetre);
   if (png.size() > kAfterHeader && perMetre >= 1 && perMetre <= UINT32_MAX)
     png.insert(kAfterHeader, PhysicalSizeChunk(static_cast<uint32_t>(perMetre)));
+  return png;
+}
+
+std::string AddPngText(std::string png, std::string_view keyword, std::string_view text) {
+  if (png.size() <= kAfterHeader) throw Error("The picture is no PNG file");
+  std::string data(keyword);
+  data += '\0';
+  data += text;
+  png.insert(kAfterHeader, Chunk("tEXt", data));
   return png;
 }
 

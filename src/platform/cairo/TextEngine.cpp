@@ -40,7 +40,12 @@ std::string VisibleUtf8(std::string_view ansiRun) {
     utf8 = valid;
     g_free(valid);
   }
-  std::erase_if(utf8, [](char c) { return (c >= 0 && c < 0x20) || c == 0x7F; });
+  // As bytes: char is signed on x86-64 and unsigned on arm64, and UTF-8's lead and trail
+  // bytes are no control characters.
+  std::erase_if(utf8, [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+  });
   return utf8;
 }
 

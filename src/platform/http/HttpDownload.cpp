@@ -2,12 +2,16 @@
 
 #include <curl/curl.h>
 
+#include <sys/socket.h>
+
+#include <cstdlib>
 #include <system_error>
 
 #include "platform/codepage/CodePage.h"
 #include "platform/core/Error.h"
 #include "platform/core/TempFile.h"
 #include "platform/http/CurlHandle.h"
+#include "platform/http/LocalAddress.h"
 
 namespace tavo::http {
 namespace {
@@ -18,11 +22,15 @@ constexpr long kConnectTimeoutSeconds = 30;
 constexpr long kLowSpeedBytesPerSecond = 1;
 constexpr long kLowSpeedSeconds = 60;
 
+// E_ACCESSDENIED: what the page's folder rules answer too.
+constexpr int32_t kAccessDenied = static_cast<int32_t>(0x80070005);
+
 struct Transfer {
   CURL* curl;
   TempFile* file;
   bool refusedStatus = false;
   bool writeFailed = false;
+  std::string refusedAddress;  // a local address the host does not let downloads reach
 };
 
 long ResponseCode(CURL* curl) {
@@ -48,6 +56,22 @@ size_t TakeBody(char* data, size_t size, size_t count, void* context) {
   return size * count;
 }
 
+// Every connection libcurl makes passes here with the address it resolved, so a name that
+// resolves to a local address is refused as the address itself would be.
+curl_socket_t OpenSocket(void* context, curlsocktype, curl_sockaddr* address) {
+  auto& transfer = *static_cast<Transfer*>(context);
+  if (const auto local = LocalAddress(&address->addr)) {
+    transfer.refusedAddress = *local;
+    return CURL_SOCKET_BAD;
+  }
+  return ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+}
+
+bool RefusesLocalAddresses() {
+  const char* value = std::getenv(kRefuseLocalDownloads);
+  return value != nullptr && *value != '\0';
+}
+
 template <typename Value>
 void Set(CURL* curl, CURLoption option, Value value) {
   const CURLcode result = curl_easy_setopt(curl, option, value);
@@ -63,7 +87,7 @@ void DownloadToFile(const std::string& ansiUrl, const std::string& ansiTargetPat
   if (url.find('\0') != std::string::npos) throw Error("Invalid URL " + ansiUrl);
   TempFile file(codepage::AnsiToUtf8(ansiTargetPath), ansiTargetPath);
   CurlHandle curl;
-  Transfer transfer{curl.get(), &file};
+  Transfer transfer{curl.get(), &file, false, false, {}};
   char curlMessage[CURL_ERROR_SIZE] = "";
 
   Set(curl.get(), CURLOPT_URL, url.c_str());
@@ -80,8 +104,17 @@ void DownloadToFile(const std::string& ansiUrl, const std::string& ansiTargetPat
   Set(curl.get(), CURLOPT_ERRORBUFFER, curlMessage);
   Set(curl.get(), CURLOPT_WRITEFUNCTION, &TakeBody);
   Set(curl.get(), CURLOPT_WRITEDATA, &transfer);
+  if (RefusesLocalAddresses()) {
+    Set(curl.get(), CURLOPT_OPENSOCKETFUNCTION, &OpenSocket);
+    Set(curl.get(), CURLOPT_OPENSOCKETDATA, &transfer);
+  }
 
   const CURLcode result = curl_easy_perform(curl.get());
+  if (!transfer.refusedAddress.empty()) {
+    throw OleError("Downloads may not reach the address " + transfer.refusedAddress +
+                       " (loopback, link-local and unspecified addresses are refused): " + ansiUrl,
+                   kAccessDenied);
+  }
   const long status = ResponseCode(curl.get());
   if (transfer.refusedStatus || (result == CURLE_OK && !IsSuccess(status))) {
     throw Error("HTTP status " + std::to_string(status) + " for " + ansiUrl);

@@ -17,6 +17,7 @@ class NoPrinter final : public Printer {
   void SetOrientation(Orientation orientation) override { orientation_ = orientation; }
   Orientation GetOrientation() const override { return orientation_; }
   void BeginDoc() override { throw Error(kNoDefaultPrinter); }
+  void NewPage() override { throw Error(kNotPrinting); }
   void EndDoc() override { throw Error(kNotPrinting); }
   void Abort() override { throw Error(kNotPrinting); }
   bool Printing() const override { return false; }

@@ -18,6 +18,15 @@ inline constexpr const char* kNotSupported = "Operation not supported on selecte
 
 enum class Orientation { Portrait, Landscape };
 
+// The page a rule asks for, as written: widthMm wide and heightMm tall (0 when the rule does not
+// give both), and whether its job asks the printer for paper of that size.
+struct PageRequest {
+  double widthMm = 0;
+  double heightMm = 0;
+  bool asPaper = false;
+  bool Given() const { return widthMm > 0 && heightMm > 0; }
+};
+
 class Printer {
  public:
   virtual ~Printer() = default;
@@ -36,10 +45,17 @@ class Printer {
   // Fails with kPrintingInProgress while a job is open, kNotSupported without device settings.
   virtual void SetOrientation(Orientation orientation) = 0;
   virtual Orientation GetOrientation() const = 0;
+  // The page of the next jobs: the PDF printer's sheet is that page when it is given, and a
+  // CUPS job asks for it as paper when it is asked for. Kept like the orientation; a job
+  // already open keeps the page it began with.
+  virtual void SetPage(const PageRequest&) {}
 
   // StartDoc and StartPage; kPrintingInProgress when a job is open, kNoDefaultPrinter when no
   // printer exists. The job's canvas starts with a fresh state.
   virtual void BeginDoc() = 0;
+  // EndPage and StartPage: the open job goes on on a new page, whose canvas starts with a fresh
+  // state as the first page's does; kNotPrinting without a job.
+  virtual void NewPage() = 0;
   // EndPage and, unless the job was aborted, EndDoc; kNotPrinting without a job.
   virtual void EndDoc() = 0;
   // AbortDoc and the job ends; kNotPrinting without a job.

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFrame>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
@@ -67,6 +68,10 @@ TFormComPrint::TFormComPrint(PrintDocuments printDocuments, QWidget* owner)
   // The buttons keep their places: the dialog's size is fixed.
   BitBtn1 = MakeButton("退出(&X)", Panel2, 704);
   BitBtn2 = MakeButton("打印(&P)", Panel2, 616);
+  pageCount_ = new QLabel(Panel2);
+  pageCount_->setGeometry(10, 5, 400, 25);
+  pageCount_->setFont(SongTi(12));
+  pageCount_->hide();
 
   ScrollBox1 = new QScrollArea(this);
   ScrollBox1->setGeometry(0, 0, 835, 514);
@@ -103,6 +108,8 @@ void TFormComPrint::ShowPage(const PreviewPage& page) {
   imgPreview->raise();
   const PixelSize area = PageAreaSize(page);
   pageArea_->resize(area.width, area.height);
+  pageCount_->setText(QString::fromUtf8("第 1 页，共 %1 页").arg(page.pages));
+  pageCount_->setVisible(page.pages > 1);
 }
 
 void TFormComPrint::BitBtn1Click() { reject(); }

@@ -10,6 +10,7 @@
 #include "preview/PreviewDialog.h"
 
 class QFrame;
+class QLabel;
 class QPushButton;
 class QScrollArea;
 
@@ -30,7 +31,8 @@ class TFormComPrint : public QDialog {
   ~TFormComPrint() override;
 
   // Puts a drawn preview into the images: imgBG at its picture's size (hidden when no
-  // background was asked for), imgPreview at the page's size and in front.
+  // background was asked for), imgPreview at the page's size and in front. A record of several
+  // pages shows its first, and the button bar says how many it has.
   void ShowPage(const PreviewPage& page);
 
   // Closes the dialog: the modal wait ends with the cancel result.
@@ -57,6 +59,7 @@ class TFormComPrint : public QDialog {
 
  private:
   QWidget* pageArea_;  // holds both images, so they scroll together
+  QLabel* pageCount_;  // in the button bar, for a record of several pages
   PrintDocuments printDocuments_;
 };
 

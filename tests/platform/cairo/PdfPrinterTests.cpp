@@ -205,6 +205,29 @@ TEST_F(PdfPrinter, MissingFolderFailsAtBeginDocWithThePath) {
   EXPECT_EQ(MessageOf([&] { printer_->EndDoc(); }), kNotPrinting);
 }
 
+// The sheet is the rule's page when it gives one, as written and whatever the orientation; a
+// page not given, or given by half, leaves A4 turned as the orientation says. The resolution and
+// offsets stay 600 dpi and 0, and an open job keeps the page it began with.
+TEST_F(PdfPrinter, TheSheetIsTheRulesPageWhenItGivesOne) {
+  ASSERT_TRUE(printer_->Select("pdf:" + out_));
+  const auto sizeOf = [&](const PageRequest& page, Orientation orientation) {
+    printer_->SetOrientation(orientation);
+    printer_->SetPage(page);
+    EXPECT_EQ(Values(printer_->Caps()), (std::vector<int32_t>{600, 600, 0, 0}));
+    printer_->BeginDoc();
+    EXPECT_EQ(MessageOf([&] { printer_->SetPage(PageRequest{}); }), kPrintingInProgress);
+    printer_->EndDoc();
+    return test::PdfInfo(out_)["Page size"];
+  };
+  // 230 x 127 mm in points: 651.969 x 360; 100 x 150 mm: 283.465 x 425.197.
+  EXPECT_EQ(sizeOf(PageRequest{230, 127, false}, Orientation::Portrait), "651.969 x 360 pts");
+  EXPECT_EQ(sizeOf(PageRequest{230, 127, true}, Orientation::Landscape), "651.969 x 360 pts");
+  EXPECT_EQ(sizeOf(PageRequest{100, 150, false}, Orientation::Landscape), "283.465 x 425.197 pts");
+  EXPECT_EQ(sizeOf(PageRequest{}, Orientation::Portrait), "595.276 x 841.89 pts (A4)");
+  EXPECT_EQ(sizeOf(PageRequest{230, 0, false}, Orientation::Landscape),
+            "841.89 x 595.276 pts (A4)");
+}
+
 // A job never inherits the canvas state an earlier job left.
 TEST_F(PdfPrinter, EveryJobStartsFromAFreshCanvas) {
   ASSERT_TRUE(printer_->Select("pdf:" + out_));

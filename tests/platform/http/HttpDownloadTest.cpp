@@ -1,5 +1,6 @@
 #include "platform/http/HttpDownload.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,11 +8,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <sstream>
 
 #include "platform/codepage/CodePage.h"
 #include "platform/core/Error.h"
+#include "platform/http/LocalAddress.h"
 #include "platform/http/LoopbackServer.h"
 
 namespace tavo::testing {
@@ -184,6 +187,53 @@ TEST_F(HttpDownload, TargetsThatCannotBeWrittenAreNamed) {
   }
   EXPECT_TRUE(server_.Requests().empty())
       << "nothing is fetched for a target that cannot be written";
+}
+
+// A host that refuses local addresses (the bridge's page workers) reaches none of this
+// machine's own services, whatever name leads there; others are unaffected.
+TEST_F(HttpDownload, AHostCanRefuseLocalAddressesWhateverNameLeadsThere) {
+  ::setenv(http::kRefuseLocalDownloads, "1", 1);
+  WriteFile("kept.gif", kOldContent);
+  const std::string port = server_.Url("").substr(std::string("http://127.0.0.1:").size());
+  for (const std::string& url :
+       {server_.Url("/image.gif"), "http://localhost:" + port + "/image.gif"}) {
+    try {
+      http::DownloadToFile(url, PathOf("kept.gif"));
+      ADD_FAILURE() << url << " was downloaded";
+    } catch (const OleError& refused) {
+      EXPECT_EQ(static_cast<uint32_t>(refused.Status()), 0x80070005u);
+      EXPECT_NE(std::string(refused.what()).find("may not reach the address "), std::string::npos)
+          << refused.what();
+    }
+  }
+  ::unsetenv(http::kRefuseLocalDownloads);
+  EXPECT_EQ(ReadFile("kept.gif"), kOldContent);
+  EXPECT_EQ(Entries(), (std::set<std::string>{"kept.gif"}));
+  http::DownloadToFile(server_.Url("/image.gif"), PathOf("kept.gif"));
+  EXPECT_EQ(ReadFile("kept.gif"), kBody);
+}
+
+TEST(LocalAddress, LoopbackLinkLocalAndUnspecifiedInEveryFormButNotPrivateRanges) {
+  auto of = [](const char* text) -> std::optional<std::string> {
+    sockaddr_storage address{};
+    if (inet_pton(AF_INET, text, &reinterpret_cast<sockaddr_in&>(address).sin_addr) == 1) {
+      address.ss_family = AF_INET;
+    } else {
+      EXPECT_EQ(inet_pton(AF_INET6, text, &reinterpret_cast<sockaddr_in6&>(address).sin6_addr), 1)
+          << text;
+      address.ss_family = AF_INET6;
+    }
+    return http::LocalAddress(reinterpret_cast<const sockaddr*>(&address));
+  };
+  for (const char* local :
+       {"127.0.0.1", "127.255.0.9", "0.0.0.0", "0.1.2.3", "169.254.169.254", "::1", "::", "fe80::1",
+        "febf::2", "::ffff:127.0.0.1", "::ffff:169.254.169.254", "::ffff:0.0.0.0", "::127.0.0.1"})
+    EXPECT_TRUE(of(local).has_value()) << local;
+  for (const char* reachable :
+       {"10.0.0.1", "172.16.5.4", "192.168.1.10", "192.0.2.2", "8.8.8.8", "fc00::1", "fd00::2",
+        "2001:db8::1", "::ffff:10.1.2.3", "fec0::1", "128.0.0.1", "169.253.0.1"})
+    EXPECT_FALSE(of(reachable).has_value()) << reachable;
+  EXPECT_EQ(of("::ffff:127.0.0.1"), "::ffff:127.0.0.1");
 }
 
 }  // namespace

@@ -20,16 +20,17 @@ std::string SpoolPattern() {
 // the options and every failure are in our hands. The spool file goes with the job.
 class CupsJob final : public PrintJob {
  public:
-  CupsJob(const std::string& utf8Destination, const CupsPaper& paper, const std::string& ansiTitle,
-          Orientation orientation)
+  CupsJob(const std::string& utf8Destination, const JobSheet& sheet, const std::string& ansiTitle)
       : destination_(utf8Destination),
         title_(codepage::AnsiToUtf8(ansiTitle)),
-        orientation_(orientation),
+        orientation_(sheet.orientation),
+        media_(sheet.media),
         file_(SpoolPattern(), ".pdf", "Cannot create the spool file of the print job"),
-        page_(file_.Path(), CupsPaperSheet(paper, orientation), ansiTitle) {}
+        page_(file_.Path(), sheet.geometry, ansiTitle) {}
 
   Canvas& GetCanvas() override { return page_.GetCanvas(); }
   DeviceCaps Caps() const override { return page_.Caps(); }
+  void NewPage() override { page_.NewPage(); }
 
   int Finish() override {
     try {
@@ -38,22 +39,23 @@ class CupsJob final : public PrintJob {
       throw Error(std::string("Cannot write the spool file of the print job: ") + e.what());
     }
     const CupsSession session;
-    return session.Submit(destination_, file_.Path(), title_, orientation_);
+    return session.Submit(destination_, file_.Path(), title_, orientation_, media_);
   }
 
  private:
   std::string destination_;
   std::string title_;  // UTF-8, CUPS's job name
   Orientation orientation_;
+  std::string media_;  // CUPS media asked for, "" for the queue's paper
   JobFile file_;
   PdfPage page_;
 };
 
 }  // namespace
 
-std::unique_ptr<PrintJob> StartCupsJob(const std::string& utf8Destination, const CupsPaper& paper,
-                                       const std::string& ansiTitle, Orientation orientation) {
-  return std::make_unique<CupsJob>(utf8Destination, paper, ansiTitle, orientation);
+std::unique_ptr<PrintJob> StartCupsJob(const std::string& utf8Destination, const JobSheet& sheet,
+                                       const std::string& ansiTitle) {
+  return std::make_unique<CupsJob>(utf8Destination, sheet, ansiTitle);
 }
 
 }  // namespace tavo

@@ -160,7 +160,8 @@ CupsPaper CupsSession::Paper(const std::string& utf8Name) const {
 }
 
 int CupsSession::Submit(const std::string& utf8Name, const std::string& pdfPath,
-                        const std::string& utf8Title, Orientation orientation) const {
+                        const std::string& utf8Title, Orientation orientation,
+                        const std::string& media) const {
   const cups_dest_t* dest = Find(utf8Name);
   if (!http_ || !dest)
     throw Error("The printer " + codepage::Utf8ToAnsi(utf8Name) + " is not available");
@@ -169,6 +170,7 @@ int CupsSession::Submit(const std::string& utf8Name, const std::string& pdfPath,
     options.Add(dest->options[i].name, dest->options[i].value);
   options.Add("document-format", CUPS_FORMAT_PDF);
   if (orientation == Orientation::Landscape) options.Add("landscape", "true");
+  if (!media.empty()) options.Add("media", media.c_str());
   const int job = cupsPrintFile2(http_, dest->name, pdfPath.c_str(), utf8Title.c_str(),
                                  options.Count(), options.Get());
   if (job <= 0)

@@ -42,9 +42,10 @@ class CupsSession {
   bool Has(const std::string& utf8Name) const { return Find(utf8Name) != nullptr; }
   // Fails with tavo::Error when the destination is gone or does not answer.
   CupsPaper Paper(const std::string& utf8Name) const;
-  // Prints a PDF file; returns the job id. Fails with tavo::Error and CUPS's reason.
+  // Prints a PDF file, on the media named (CUPS's "media" option) unless it is empty; returns
+  // the job id. Fails with tavo::Error and CUPS's reason.
   int Submit(const std::string& utf8Name, const std::string& pdfPath, const std::string& utf8Title,
-             Orientation orientation) const;
+             Orientation orientation, const std::string& media = {}) const;
 
  private:
   const cups_dest_t* Find(const std::string& utf8Name) const;

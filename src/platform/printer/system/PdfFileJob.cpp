@@ -9,17 +9,19 @@ namespace tavo {
 namespace {
 
 // The file is written beside the target under a temporary name and renamed over it only when
-// the job finishes, so an aborted or failed job leaves no half file.
+// the job finishes, so an aborted or failed job leaves no half file (a killed process leaves
+// TARGET.partial-XXXXXX, which says what it is).
 class PdfFileJob final : public PrintJob {
  public:
-  PdfFileJob(const std::string& ansiPath, const std::string& ansiTitle, Orientation orientation)
+  PdfFileJob(const std::string& ansiPath, const std::string& ansiTitle, const JobSheet& sheet)
       : failure_("Cannot write the PDF file \"" + ansiPath + "\""),
         target_(codepage::AnsiToUtf8(ansiPath)),
-        file_(target_ + ".XXXXXX", "", failure_),
-        page_(file_.Path(), PdfPrinterSheet(orientation), ansiTitle) {}
+        file_(target_ + kPdfPartialInfix + "XXXXXX", "", failure_),
+        page_(file_.Path(), sheet.geometry, ansiTitle) {}
 
   Canvas& GetCanvas() override { return page_.GetCanvas(); }
   DeviceCaps Caps() const override { return page_.Caps(); }
+  void NewPage() override { page_.NewPage(); }
 
   int Finish() override {
     try {
@@ -41,8 +43,8 @@ class PdfFileJob final : public PrintJob {
 }  // namespace
 
 std::unique_ptr<PrintJob> StartPdfFileJob(const std::string& ansiPath, const std::string& ansiTitle,
-                                          Orientation orientation) {
-  return std::make_unique<PdfFileJob>(ansiPath, ansiTitle, orientation);
+                                          const JobSheet& sheet) {
+  return std::make_unique<PdfFileJob>(ansiPath, ansiTitle, sheet);
 }
 
 }  // namespace tavo

@@ -1,5 +1,8 @@
 #include "platform/printer/system/PrinterSheet.h"
 
+#include <cmath>
+#include <cstdio>
+
 #include "platform/codepage/CodePage.h"
 #include "platform/printer/system/SystemPrinter.h"
 
@@ -14,10 +17,36 @@ CupsPaper PdfPrinterPaper() {
   return a4;
 }
 
+// A length as CUPS media names write it: at most two decimals, none when whole.
+std::string MediaLength(double mm) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", std::round(mm * 100) / 100);
+  std::string length = text;
+  while (length.back() == '0') length.pop_back();
+  if (length.back() == '.') length.pop_back();
+  return length;
+}
+
 }  // namespace
 
-PdfGeometry PdfPrinterSheet(Orientation orientation) {
-  return CupsPaperSheet(PdfPrinterPaper(), orientation);
+JobSheet PdfPrinterSheet(const PageRequest& page, Orientation orientation) {
+  if (!page.Given())
+    return JobSheet{CupsPaperSheet(PdfPrinterPaper(), orientation), orientation, ""};
+  CupsPaper paper = PdfPrinterPaper();
+  paper.widthMm = page.widthMm;
+  paper.lengthMm = page.heightMm;
+  return JobSheet{CupsPaperSheet(paper, Orientation::Portrait), Orientation::Portrait, ""};
+}
+
+JobSheet CupsJobSheet(const CupsPaper& paper, const PageRequest& page, Orientation orientation) {
+  if (!page.asPaper || !page.Given())
+    return JobSheet{CupsPaperSheet(paper, orientation), orientation, ""};
+  // The paper has the page's shape: nothing needs turning.
+  CupsPaper custom = paper;
+  custom.widthMm = page.widthMm;
+  custom.lengthMm = page.heightMm;
+  return JobSheet{CupsPaperSheet(custom, Orientation::Portrait), Orientation::Portrait,
+                  CustomMediaName(page.widthMm, page.heightMm)};
 }
 
 PdfGeometry CupsPaperSheet(const CupsPaper& paper, Orientation orientation) {
@@ -41,9 +70,19 @@ PdfGeometry CupsPaperSheet(const CupsPaper& paper, Orientation orientation) {
   return sheet;
 }
 
+std::string CustomMediaName(double widthMm, double heightMm) {
+  return "Custom." + MediaLength(widthMm) + "x" + MediaLength(heightMm) + "mm";
+}
+
 CupsPaper PaperOfPrinter(const std::string& ansiName) {
   if (ansiName.starts_with(kPdfPrinterPrefix)) return PdfPrinterPaper();
   return CupsSession().Paper(codepage::AnsiToUtf8(ansiName));
+}
+
+JobSheet SheetOfPrinter(const std::string& ansiName, const CupsPaper& paper,
+                        const PageRequest& page, Orientation orientation) {
+  if (ansiName.starts_with(kPdfPrinterPrefix)) return PdfPrinterSheet(page, orientation);
+  return CupsJobSheet(paper, page, orientation);
 }
 
 }  // namespace tavo

@@ -58,13 +58,23 @@ class SystemPrinter final : public Printer {
   }
   Orientation GetOrientation() const override { return orientation_; }
 
+  void SetPage(const PageRequest& page) override {
+    if (job_) throw Error(kPrintingInProgress);
+    page_ = page;
+  }
+
   void BeginDoc() override {
     if (job_) throw Error(kPrintingInProgress);
     const Target target = RequireTarget();
     if (target.pdf)
-      job_ = StartPdfFileJob(target.name, title_, orientation_);
+      job_ = StartPdfFileJob(target.name, title_, PdfPrinterSheet(page_, orientation_));
     else
-      job_ = StartCupsJob(codepage::AnsiToUtf8(target.name), Paper(target), title_, orientation_);
+      job_ = StartCupsJob(codepage::AnsiToUtf8(target.name), Sheet(target), title_);
+  }
+
+  void NewPage() override {
+    if (!job_) throw Error(kNotPrinting);
+    job_->NewPage();
   }
 
   // The job is over whether or not it could be delivered.
@@ -93,8 +103,8 @@ class SystemPrinter final : public Printer {
   DeviceCaps Caps() override {
     if (job_) return job_->Caps();
     const Target target = RequireTarget();
-    if (target.pdf) return PdfPrinterSheet(orientation_).caps;
-    return CapsOf(Paper(target), orientation_);
+    if (target.pdf) return PdfPrinterSheet(page_, orientation_).geometry.caps;
+    return Sheet(target).geometry.caps;
   }
 
  private:
@@ -121,9 +131,12 @@ class SystemPrinter final : public Printer {
     return *paper_;
   }
 
+  JobSheet Sheet(const Target& target) { return CupsJobSheet(Paper(target), page_, orientation_); }
+
   std::optional<Target> selected_;
   std::string title_;
   Orientation orientation_ = Orientation::Portrait;
+  PageRequest page_;
   std::unique_ptr<PrintJob> job_;
   int lastJob_ = 0;
   std::optional<CupsPaper> paper_;
