@@ -27,7 +27,10 @@ constexpr A kIFOcxGuid[] = {{"ARegGuid", S}};
 constexpr A kRenderPrintPage[] = {{"XmlData", S}, {"XmlRule", S}, {"Printer", S}, {"Width", L}};
 constexpr A kJobState[] = {{"Job", L}};
 constexpr A kCheckRule[] = {{"XmlRule", S}, {"XmlData", S}};
+// As for renderPrintPage, the printer is only read.
+constexpr A kCheckRuleForPrinter[] = {{"XmlRule", S}, {"XmlData", S}, {"Printer", S}};
 constexpr A kWriteFile[] = {{"relativePath", S, ArgRole::TargetFile}, {"text", S}};
+constexpr A kWriteBinaryFile[] = {{"relativePath", S, ArgRole::TargetFile}, {"base64", S}};
 
 constexpr MethodSpec kMethods[] = {
     {"fprintText", "fprintText", kFprintText},
@@ -48,7 +51,10 @@ constexpr MethodSpec kMethods[] = {
     {"tavo.lastPrint", "LastPrint", {}, ResultShape::Json},
     {"tavo.jobState", "JobState", kJobState, ResultShape::Json},
     {"tavo.checkRule", "CheckRule", kCheckRule, ResultShape::Json},
+    {"tavo.checkRuleForPrinter", "CheckRuleForPrinter", kCheckRuleForPrinter, ResultShape::Json},
+    {"tavo.printBatch", "PrintXmlBatch", kPrintXmlData, ResultShape::Json},
     {"tavo.writeFile", "tavo.writeFile", kWriteFile},
+    {"tavo.writeBinaryFile", "tavo.writeBinaryFile", kWriteBinaryFile},
 };
 
 // A JSON integer, or a decimal text, within the range of a long.

@@ -24,7 +24,7 @@ enum class ArgRole {
 
 enum class ResultShape {
   Value,    // the out value: string, integer, true/false, or null
-  Picture,  // PNG as Base64 text -> {"png","width","height"}
+  Picture,  // PNG as Base64 text -> {"png","width","height","pages"}
   Json,     // JSON text -> the parsed object or array
 };
 

@@ -1,5 +1,7 @@
 #include "bridge/BridgeServer.h"
 
+#include <unistd.h>
+
 #include <QDateTime>
 #include <QFile>
 #include <QHostAddress>
@@ -9,7 +11,9 @@
 #include <QWebSocket>
 #include <cstdio>
 
-#include "bridge/OriginRules.h"
+#include "bridge/LogText.h"
+#include "bridge/PeerUid.h"
+#include "bridge/policy/OriginRules.h"
 
 namespace tavo::bridge {
 namespace fs = std::filesystem;
@@ -62,15 +66,56 @@ QByteArray CorsHeaders(const QByteArray& origin) {
   return "Access-Control-Allow-Origin: " + origin + "\r\nVary: Origin\r\n";
 }
 
+// The bridge's own pages are never shown inside another site's frame, where a click on Test
+// print or Write file could be stolen, and load nothing from elsewhere.
+constexpr const char* kStatusPagePolicy =
+    "default-src 'none'; img-src 'self'; frame-ancestors 'none'; base-uri 'none'; "
+    "form-action 'none'";
+
+// The designer's: its modules and styles, the form picture and the previews it makes (data:
+// and blob: addresses), and the bridge's WebSocket under each of its names.
+QByteArray DesignerPolicy(uint16_t port) {
+  QByteArray sockets;
+  for (const char* host : {"127.0.0.1", "localhost", "[::1]"})
+    sockets += " ws://" + QByteArray(host) + ":" + QByteArray::number(port);
+  return "default-src 'self'; img-src 'self' data: blob:; connect-src 'self'" + sockets +
+         "; object-src 'none'; frame-ancestors 'none'; base-uri 'none'; form-action 'none'";
+}
+
+QByteArray PageHeaders(const QByteArray& policy) {
+  return "Content-Security-Policy: " + policy + "\r\nX-Frame-Options: DENY\r\n";
+}
+
 }  // namespace
 
 BridgeServer::BridgeServer(BridgeConfig config)
-    : config_(std::move(config)), webSockets_("tavobridge", QWebSocketServer::NonSecureMode) {
+    : config_(std::move(config)),
+      user_(::geteuid()),
+      webSockets_("tavobridge", QWebSocketServer::NonSecureMode) {
   webSockets_.setMaxPendingConnections(kMaxConnections);
   connect(&webSockets_, &QWebSocketServer::newConnection, this, &BridgeServer::OnWebSocket);
+  if (config_.prompt) {
+    prompts_ = std::make_unique<PromptQueue>(
+        config_.prompt,
+        [this](QTcpSocket* socket, const std::string& origin, PromptAnswer answer) {
+          OnPromptAnswered(socket, origin, answer);
+        },
+        config_.promptTimeoutMs);
+  }
 }
 
-BridgeServer::~BridgeServer() = default;
+BridgeServer::~BridgeServer() { Shutdown(); }
+
+void BridgeServer::Shutdown() {
+  for (auto& listener : listeners_) listener->close();
+  if (prompts_) prompts_->Clear();
+  for (const Handshake& handshake : handshakes_) {
+    if (handshake.socket) handshake.socket->abort();
+  }
+  handshakes_.clear();
+  // Each session ends its worker as it goes.
+  sessions_.clear();
+}
 
 void BridgeServer::Log(const QString& text) const {
   std::fprintf(stderr, "tavobridge: %s\n", qPrintable(text));
@@ -98,16 +143,41 @@ bool BridgeServer::Listen(QString& error) {
 }
 
 void BridgeServer::OnNewTcp(QTcpServer* server) {
-  while (QTcpSocket* socket = server->nextPendingConnection()) {
-    // Answers are small and each is awaited: send them at once rather than coalesced.
-    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    connect(socket, &QTcpSocket::readyRead, this, [this, socket] { OnHttpData(socket); });
-    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-    QPointer<QTcpSocket> guard(socket);
-    QTimer::singleShot(kHeadTimeoutMs, this, [guard] {
-      if (guard && !guard->property("tavoHandled").toBool()) guard->abort();
-    });
+  while (QTcpSocket* socket = server->nextPendingConnection()) Serve(socket);
+}
+
+void BridgeServer::ServeConnection(FileDescriptor connection) {
+  auto* socket = new QTcpSocket(this);
+  if (!socket->setSocketDescriptor(connection.Get())) {
+    Log("a handed-over connection that is no TCP connection; closed");
+    delete socket;
+    return;
   }
+  connection.Release();
+  Serve(socket);
+}
+
+void BridgeServer::Serve(QTcpSocket* socket) {
+  // Another user's process may name any Origin it likes: the port is no way into this user's
+  // printers and folders.
+  const std::optional<uid_t> peer = PeerProcessUid(static_cast<int>(socket->socketDescriptor()));
+  if (peer != user_) {
+    Log(peer ? QString("a connection from a process of uid %1 refused: this bridge serves uid %2")
+                   .arg(*peer)
+                   .arg(user_)
+             : QString("a connection whose process has gone or cannot be found; closed"));
+    socket->abort();
+    socket->deleteLater();
+    return;
+  }
+  // Answers are small and each is awaited: send them at once rather than coalesced.
+  socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+  connect(socket, &QTcpSocket::readyRead, this, [this, socket] { OnHttpData(socket); });
+  connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+  QPointer<QTcpSocket> guard(socket);
+  QTimer::singleShot(kHeadTimeoutMs, this, [guard] {
+    if (guard && !guard->property("tavoHandled").toBool()) guard->abort();
+  });
 }
 
 void BridgeServer::OnHttpData(QTcpSocket* socket) {
@@ -124,8 +194,9 @@ void BridgeServer::OnHttpData(QTcpSocket* socket) {
     return;
   }
   socket->setProperty("tavoHandled", true);
-  if (!IsBridgeHost(request->Header("host").toStdString(), port_)) {
-    Log("a request for host \"" + QString::fromUtf8(request->Header("host")) + "\"; answered 421");
+  if (!IsBridgeHost(request->Header("host").toStdString(), socket->localPort())) {
+    Log("a request for host \"" + LogText(QString::fromUtf8(request->Header("host"))) +
+        "\"; answered 421");
     Reply(socket, 421, "text/plain", "Misdirected request\n");
     return;
   }
@@ -137,33 +208,36 @@ void BridgeServer::OnHttpData(QTcpSocket* socket) {
   Route(socket, *request);
 }
 
-// The bridge's own pages need no policy line; a block line still keeps them out.
-OriginDecision BridgeServer::Decide(const std::string& origin) const {
+// The bridge's own pages (on the port the connection came in on) need no policy line; a block
+// line still keeps them out.
+OriginDecision BridgeServer::Decide(const std::string& origin, uint16_t port) const {
   const OriginDecision decision = config_.policy.Decide(origin);
-  if (decision == OriginDecision::Unknown && IsBridgeOrigin(origin, port_))
+  if (decision == OriginDecision::Unknown && IsBridgeOrigin(origin, port))
     return OriginDecision::Allowed;
   return decision;
 }
 
-bool BridgeServer::OriginAllowed(const QByteArray& origin) const {
-  return Decide(origin.toStdString()) == OriginDecision::Allowed;
+bool BridgeServer::OriginAllowed(const QByteArray& origin, uint16_t port) const {
+  return Decide(origin.toStdString(), port) == OriginDecision::Allowed;
 }
 
 void BridgeServer::Route(QTcpSocket* socket, const HttpRequest& request) {
   const QByteArray& method = request.method;
   const QByteArray origin = request.Header("origin");
+  const uint16_t port = socket->localPort();
   if (method == "OPTIONS") {
-    if (!OriginAllowed(origin)) {
-      Log("a preflight from \"" + QString::fromUtf8(origin) + "\", which is not allowed");
+    RefreshPolicy();
+    if (!OriginAllowed(origin, port)) {
+      Log("a preflight from \"" + LogText(QString::fromUtf8(origin)) + "\", which is not allowed");
       Reply(socket, 403, "text/plain", "Origin not allowed\n");
       return;
     }
-    QByteArray headers = CorsHeaders(origin) +
-                         "Access-Control-Allow-Methods: GET, HEAD, OPTIONS\r\n"
-                         "Access-Control-Allow-Private-Network: true\r\n"
-                         "Access-Control-Max-Age: 600\r\n";
-    const QByteArray asked = request.Header("access-control-request-headers");
-    if (!asked.isEmpty()) headers += "Access-Control-Allow-Headers: " + asked + "\r\n";
+    // Only what the routes take: no request header beyond the simple ones is accepted, so
+    // none is named, whatever the page asks for.
+    const QByteArray headers = CorsHeaders(origin) +
+                               "Access-Control-Allow-Methods: GET, HEAD, OPTIONS\r\n"
+                               "Access-Control-Allow-Private-Network: true\r\n"
+                               "Access-Control-Max-Age: 600\r\n";
     Reply(socket, 204, {}, {}, headers);
     return;
   }
@@ -172,7 +246,7 @@ void BridgeServer::Route(QTcpSocket* socket, const HttpRequest& request) {
     return;
   }
   const bool head = method == "HEAD";
-  const QByteArray cors = OriginAllowed(origin) ? CorsHeaders(origin) : QByteArray();
+  const QByteArray cors = OriginAllowed(origin, port) ? CorsHeaders(origin) : QByteArray();
   if (request.path == "/tavo.js") {
     ServeFile(socket, request, config_.clientScript,
               "Access-Control-Allow-Origin: *\r\nCache-Control: no-cache\r\n");
@@ -182,19 +256,29 @@ void BridgeServer::Route(QTcpSocket* socket, const HttpRequest& request) {
     const QJsonObject status{{"product", "tavo"},
                              {"version", TAVO_BRIDGE_VERSION},
                              {"protocol", 1},
-                             {"registered", config_.isRegistered ? config_.isRegistered() : false}};
+                             {"registered", config_.isRegistered ? config_.isRegistered() : false},
+                             {"user", QString::fromStdString(config_.userName)},
+                             {"display", config_.hasDisplay}};
     Reply(socket, 200, "application/json", QJsonDocument(status).toJson(QJsonDocument::Compact),
           cors + "Cache-Control: no-store\r\n", head);
     return;
   }
   if (request.path == "/") {
+    RefreshPolicy();
     const QByteArray page =
         "<!doctype html><meta charset=\"utf-8\"><title>tavobridge</title>"
-        "<h1>tavobridge is running</h1><p>Version " TAVO_BRIDGE_VERSION ", listening on port " +
-        QByteArray::number(port_) + ".</p><p>Origin policy: " +
+        "<link rel=\"icon\" href=\"/designer/favicon.svg\">"
+        "<h1>tavobridge is running</h1><p>Version " TAVO_BRIDGE_VERSION ", on port " +
+        QByteArray::number(port) + ", for user " +
+        HtmlEscaped(QString::fromStdString(config_.userName)) + ".</p><p>Origin policy: " +
         HtmlEscaped(QString::fromStdString(config_.policy.File().string())) +
+        "</p><p>Machine origin policy: " +
+        HtmlEscaped(QString::fromStdString(config_.policy.MachineFile().string())) +
+        (config_.policy.MachineProblem().empty()
+             ? QByteArray()
+             : " (" + HtmlEscaped(QString::fromStdString(config_.policy.MachineProblem())) + ")") +
         "</p><p>Web pages import <code>/tavo.js</code>.</p>";
-    Reply(socket, 200, "text/html; charset=utf-8", page, {}, head);
+    Reply(socket, 200, "text/html; charset=utf-8", page, PageHeaders(kStatusPagePolicy), head);
     return;
   }
   std::error_code error;
@@ -206,7 +290,7 @@ void BridgeServer::Route(QTcpSocket* socket, const HttpRequest& request) {
     const auto [rootEnd, fileAt] =
         std::mismatch(root.begin(), root.end(), file.begin(), file.end());
     if (!error && rootEnd == root.end() && fs::is_regular_file(file, error)) {
-      ServeFile(socket, request, file, {});
+      ServeFile(socket, request, file, PageHeaders(DesignerPolicy(port)));
       return;
     }
   }
@@ -234,50 +318,89 @@ void BridgeServer::Reply(QTcpSocket* socket, int status, const QByteArray& conte
   socket->disconnectFromHost();
 }
 
-int BridgeServer::OpenConnections() {
+void BridgeServer::DropExpiredHandshakes() {
   const qint64 now = QDateTime::currentMSecsSinceEpoch();
   handshakes_.removeIf([now](const Handshake& handshake) {
     return !handshake.socket || now - handshake.startedMs > kHandshakeTimeoutMs;
   });
-  return static_cast<int>(sessions_.size() + handshakes_.size());
+}
+
+std::optional<std::pair<int, QString>> BridgeServer::OverLimit(const std::string& origin) {
+  DropExpiredHandshakes();
+  const QString name = QString::fromStdString(origin);
+  int all = static_cast<int>(sessions_.size() + handshakes_.size());
+  int ofOrigin = 0;
+  for (const auto& session : sessions_) ofOrigin += session->Origin() == name ? 1 : 0;
+  for (const Handshake& handshake : handshakes_) ofOrigin += handshake.origin == name ? 1 : 0;
+  if (prompts_) {
+    all += prompts_->Count();
+    ofOrigin += prompts_->CountOf(origin);
+  }
+  if (all >= kMaxConnections)
+    return std::pair(503, QString("Too many connections: at most 32 pages at once"));
+  if (ofOrigin >= kMaxConnectionsPerOrigin)
+    return std::pair(503, QString("Too many connections: at most 8 pages of one origin at once"));
+  return std::nullopt;
+}
+
+void BridgeServer::Refuse(QTcpSocket* socket, const QString& origin, int status,
+                          const QString& why) {
+  Log("a connection from \"" + LogText(origin) + "\" refused: " + why);
+  Reply(socket, status, "text/plain", why.toUtf8() + "\n");
+}
+
+void BridgeServer::RefreshPolicy() {
+  for (const std::string& problem : config_.policy.Refresh()) Log(QString::fromStdString(problem));
 }
 
 void BridgeServer::Upgrade(QTcpSocket* socket, const HttpRequest& request) {
-  const QByteArray originHeader = request.Header("origin");
-  const QString origin = QString::fromUtf8(originHeader);
-  auto refuse = [&](int status, const QString& why) {
-    Log("a connection from \"" + origin + "\" refused: " + why);
-    Reply(socket, status, "text/plain", why.toUtf8() + "\n");
-  };
-  if (OpenConnections() >= kMaxConnections)
-    return refuse(503, "Too many connections: at most 32 pages at once");
-  const std::optional<std::string> normal = NormalizeOrigin(originHeader.toStdString());
-  if (!normal) return refuse(403, "A connection needs the Origin of its page");
-  OriginDecision decision = Decide(*normal);
-  if (decision == OriginDecision::Unknown) {
-    if (!config_.prompt) return refuse(403, "Origin not allowed");
-    QPointer<QTcpSocket> guard(socket);
-    const PromptAnswer answer = config_.prompt(origin);
-    if (answer == PromptAnswer::AlwaysAllow || answer == PromptAnswer::Block) {
-      try {
-        config_.policy.Remember(*normal, answer == PromptAnswer::AlwaysAllow);
-      } catch (const PolicyError& error) {
-        Log(QString::fromStdString(error.what()));
-      }
-    }
-    if (!guard || guard->state() != QAbstractSocket::ConnectedState) return;
-    if (answer != PromptAnswer::AllowOnce && answer != PromptAnswer::AlwaysAllow)
-      return refuse(403, "Origin not allowed");
-    if (OpenConnections() >= kMaxConnections)
-      return refuse(503, "Too many connections: at most 32 pages at once");
-    decision = OriginDecision::Allowed;
-  }
-  if (decision != OriginDecision::Allowed) return refuse(403, "Origin not allowed");
+  RefreshPolicy();
+  const QString origin = QString::fromUtf8(request.Header("origin"));
+  const std::optional<std::string> normal = NormalizeOrigin(origin.toStdString());
+  if (!normal) return Refuse(socket, origin, 403, "A connection needs the Origin of its page");
+  const OriginDecision decision = Decide(*normal, socket->localPort());
+  if (decision == OriginDecision::Blocked) return Refuse(socket, origin, 403, "Origin not allowed");
+  if (const auto over = OverLimit(*normal))
+    return Refuse(socket, origin, over->first, over->second);
+  if (decision == OriginDecision::Allowed) return Accept(socket, *normal);
+  if (!prompts_) return Refuse(socket, origin, 403, "Origin not allowed");
+  if (!prompts_->Add(socket, *normal))
+    return Refuse(socket, origin, 503, "Too many pages are waiting for a person's answer");
+}
 
+void BridgeServer::OnPromptAnswered(QTcpSocket* socket, const std::string& origin,
+                                    PromptAnswer answer) {
+  if (answer == PromptAnswer::AlwaysAllow || answer == PromptAnswer::Block) {
+    try {
+      config_.policy.Remember(origin, answer == PromptAnswer::AlwaysAllow);
+    } catch (const PolicyError& error) {
+      Log(QString::fromStdString(error.what()));
+    }
+    // Other pages of that origin waiting behind the question have their answer now.
+    // The bridge's own origins never wait for a person: the policy alone decides for the rest.
+    prompts_->Revisit([this](const std::string& waiting) -> std::optional<PromptAnswer> {
+      switch (config_.policy.Decide(waiting)) {
+        case OriginDecision::Allowed:
+          return PromptAnswer::AllowOnce;
+        case OriginDecision::Blocked:
+          return PromptAnswer::NotNow;
+        case OriginDecision::Unknown:
+          return std::nullopt;
+      }
+      return std::nullopt;
+    });
+  }
+  if (socket == nullptr || socket->state() != QAbstractSocket::ConnectedState) return;
+  const QString shown = QString::fromStdString(origin);
+  if (answer != PromptAnswer::AllowOnce && answer != PromptAnswer::AlwaysAllow)
+    return Refuse(socket, shown, 403, "Origin not allowed");
+  Accept(socket, origin);
+}
+
+void BridgeServer::Accept(QTcpSocket* socket, const std::string& origin) {
   disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
   disconnect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-  handshakes_.append(
-      {socket, QString::fromStdString(*normal), QDateTime::currentMSecsSinceEpoch()});
+  handshakes_.append({socket, QString::fromStdString(origin), QDateTime::currentMSecsSinceEpoch()});
   webSockets_.handleConnection(socket);
 }
 
@@ -294,7 +417,7 @@ void BridgeServer::OnWebSocket() {
       }
     }
     if (!expected) {
-      Log("an unexpected WebSocket from \"" + socket->origin() + "\"; closed");
+      Log("an unexpected WebSocket from \"" + LogText(socket->origin()) + "\"; closed");
       socket->abort();
       socket->deleteLater();
       continue;

@@ -19,6 +19,20 @@ bool StartsWithNoCase(const std::string& text, std::string_view prefix) {
   });
 }
 
+bool IsControl(char c) { return (c >= 0 && c < 0x20) || c == 0x7f; }
+
+bool HoldsControl(const std::string& text) {
+  return std::any_of(text.begin(), text.end(), IsControl);
+}
+
+// Base64 picture data, perhaps broken into lines: never a path, so its line breaks pass.
+bool IsBase64Text(const std::string& text) {
+  return std::all_of(text.begin(), text.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '/' || c == '=' ||
+           c == '\r' || c == '\n' || c == '\t' || c == ' ';
+  });
+}
+
 bool Within(const fs::path& path, const fs::path& folder) {
   auto [folderEnd, pathAt] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
   return folderEnd == folder.end();
@@ -52,12 +66,14 @@ PageFolder::PageFolder(fs::path folder) {
 }
 
 std::optional<fs::path> PageFolder::Inside(const std::string& relative) const {
+  // A NUL would cut the text short for the system while the rest still counted here.
+  if (HoldsControl(relative)) return std::nullopt;
   const fs::path given(relative);
   if (given.is_absolute()) return std::nullopt;
-  const fs::path joined = folder_ / given;
-  const fs::path resolved = Resolve(joined);
+  const fs::path resolved = Resolve(folder_ / given);
   if (resolved.empty() || !Within(resolved, folder_) || resolved == folder_) return std::nullopt;
-  return joined.lexically_normal();
+  // The control gets the very path that was checked.
+  return resolved;
 }
 
 std::string PageFolder::Confine(const std::string& text, ArgRole role) const {
@@ -81,6 +97,10 @@ std::string PageFolder::Confine(const std::string& text, ArgRole role) const {
     }
     case ArgRole::FileOrText: {
       if (text.empty()) return text;
+      if (HoldsControl(text)) {
+        if (IsBase64Text(text)) return text;
+        Refuse(text);
+      }
       if (const auto inside = Inside(text)) {
         std::error_code error;
         // A relative text that names no file inside may still be picture data.

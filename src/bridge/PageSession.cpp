@@ -4,9 +4,14 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cerrno>
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "bridge/JsonRpc.h"
+#include "bridge/LogText.h"
 #include "bridge/WorkerProcess.h"
 
 namespace tavo::bridge {
@@ -21,24 +26,47 @@ QJsonValue TavoHello(const QString& origin) {
       {"product", "tavo"}, {"version", TAVO_BRIDGE_VERSION}, {"protocol", 1}, {"origin", origin}};
 }
 
-// {"png","width","height"} of a PNG in Base64, its size read from the header; nothing when
-// the text is no PNG.
+// {"png","width","height","pages"} of a PNG in Base64: its size read from the header, and how
+// many pages the record takes from the text chunk "Pages" the control puts right after it (1
+// without one); nothing when the text is no PNG.
 std::optional<QJsonObject> PictureAnswer(const QString& base64) {
-  const QByteArray head = QByteArray::fromBase64(base64.left(32).toLatin1());
+  const QByteArray head = QByteArray::fromBase64(base64.left(128).toLatin1());
   if (head.size() < 24 || !head.startsWith("\x89PNG\r\n\x1a\n") || head.mid(12, 4) != "IHDR")
     return std::nullopt;
   auto big = [&](int at) {
     return (quint32(quint8(head[at])) << 24) | (quint32(quint8(head[at + 1])) << 16) |
            (quint32(quint8(head[at + 2])) << 8) | quint32(quint8(head[at + 3]));
   };
-  return QJsonObject{{"png", base64}, {"width", qint64(big(16))}, {"height", qint64(big(20))}};
+  qint64 pages = 1;
+  const QByteArray keyword("Pages\0", 6);
+  if (head.size() > 41 && head.mid(37, 4) == "tEXt" && head.mid(41, 6) == keyword)
+    pages = std::max<qint64>(1, head.mid(47, qsizetype(big(33)) - 6).toLongLong());
+  return QJsonObject{
+      {"png", base64}, {"width", qint64(big(16))}, {"height", qint64(big(20))}, {"pages", pages}};
+}
+
+// A folder of the worker's own for temporary files (a CUPS job's document): the worker may
+// write nowhere else outside its page's folder.
+std::filesystem::path MakeWorkerTemporary() {
+  std::error_code error;
+  std::filesystem::path base = std::filesystem::temp_directory_path(error);
+  if (error) base = "/tmp";
+  std::string pattern = (base / "tavo-worker-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr)
+    throw std::runtime_error("cannot make the worker's temporary folder in " + base.string() +
+                             ": " + std::strerror(errno));
+  return pattern;
 }
 
 }  // namespace
 
 PageSession::PageSession(QWebSocket* socket, QString origin, const std::filesystem::path& folder,
                          const std::string& workerProgram, SessionLimits limits)
-    : socket_(socket), origin_(std::move(origin)), folder_(folder), limits_(limits) {
+    : socket_(socket),
+      origin_(std::move(origin)),
+      folder_(folder),
+      folderPrefix_(QString::fromStdString(folder_.Path().string()) + '/'),
+      limits_(limits) {
   socket_->setParent(nullptr);
   socket_->setMaxAllowedIncomingMessageSize(64 * 1024 * 1024);
   socket_->setMaxAllowedIncomingFrameSize(64 * 1024 * 1024);
@@ -53,7 +81,8 @@ PageSession::PageSession(QWebSocket* socket, QString origin, const std::filesyst
   });
 
   try {
-    const StartedWorker started = StartWorker(workerProgram, folder_.Path());
+    workerTemporary_ = MakeWorkerTemporary();
+    const StartedWorker started = StartWorker(workerProgram, folder_.Path(), workerTemporary_);
     workerPid_ = started.pid;
     worker_.setSocketDescriptor(started.socket);
   } catch (const std::exception& error) {
@@ -70,16 +99,51 @@ PageSession::PageSession(QWebSocket* socket, QString origin, const std::filesyst
 }
 
 PageSession::~PageSession() {
+  // Nothing of this half-destroyed session may be called back while its sockets close.
+  worker_.disconnect(this);
+  socket_->disconnect(this);
+  pingTimer_.stop();
   // The worker ends when its end of the pair closes; one that hangs is ended here.
   worker_.abort();
   if (workerPid_ > 0 && !workerGone_) ::kill(workerPid_, SIGTERM);
+  socket_->abort();
+  std::error_code error;
+  if (!workerTemporary_.empty()) std::filesystem::remove_all(workerTemporary_, error);
 }
 
 void PageSession::Log(const QString& text) const {
-  std::fprintf(stderr, "tavobridge: %s: %s\n", qPrintable(origin_), qPrintable(text));
+  std::fprintf(stderr, "tavobridge: %s: %s\n", qPrintable(LogText(origin_)),
+               qPrintable(LogText(text)));
+}
+
+QString PageSession::Relative(const QString& text) const {
+  QString relative = text;
+  return relative.replace(folderPrefix_, QString());
+}
+
+QJsonValue PageSession::Relative(const QJsonValue& value) const {
+  if (value.isString()) return Relative(value.toString());
+  if (value.isArray()) {
+    QJsonArray array;
+    for (const QJsonValue& item : value.toArray()) array.append(Relative(item));
+    return array;
+  }
+  if (value.isObject()) {
+    QJsonObject object;
+    const QJsonObject given = value.toObject();
+    for (auto it = given.begin(); it != given.end(); ++it) object.insert(it.key(), Relative(*it));
+    return object;
+  }
+  return value;
+}
+
+void PageSession::CloseForQueue(const char* towards) {
+  Log(QString("over 64 MiB waiting to be written to the %1; connection closed").arg(towards));
+  socket_->close(QWebSocketProtocol::CloseCodeTooMuchData, "Too much data waiting");
 }
 
 void PageSession::Answer(const QByteArray& message) {
+  if (socket_->bytesToWrite() + message.size() > kMaxQueuedBytes) return CloseForQueue("page");
   socket_->sendTextMessage(QString::fromUtf8(message));
 }
 
@@ -141,12 +205,14 @@ void PageSession::OnText(const QString& text) {
     return;
   }
   const qint64 seq = nextSeq_++;
-  pending_.insert(seq, Pending{request.id, !request.notification, method->result});
   const QJsonObject call{
       {"seq", seq},
       {"method", QLatin1String(method->dispatchName.data(), method->dispatchName.size())},
       {"args", args}};
-  worker_.write(QJsonDocument(call).toJson(QJsonDocument::Compact) + '\n');
+  const QByteArray line = QJsonDocument(call).toJson(QJsonDocument::Compact) + '\n';
+  if (worker_.bytesToWrite() + line.size() > kMaxQueuedBytes) return CloseForQueue("worker");
+  pending_.insert(seq, Pending{request.id, !request.notification, method->result});
+  worker_.write(line);
 }
 
 void PageSession::OnWorkerData() {
@@ -168,21 +234,23 @@ void PageSession::Deliver(const Pending& pending, const QJsonObject& reply) {
   if (reply.contains("error")) {
     const QJsonObject error = reply.value("error").toObject();
     Answer(rpc::StatusMessage(pending.id, error.value("code").toInt(kFailed),
-                              error.value("message").toString()));
+                              Relative(error.value("message").toString())));
     return;
   }
   const QJsonValue result = reply.value("result");
   switch (pending.shape) {
     case ResultShape::Value:
-      return Answer(rpc::ResultMessage(pending.id, result));
+      return Answer(rpc::ResultMessage(pending.id, Relative(result)));
     case ResultShape::Picture:
       if (const auto picture = PictureAnswer(result.toString()))
         return Answer(rpc::ResultMessage(pending.id, *picture));
       break;
     case ResultShape::Json: {
       const QJsonDocument document = QJsonDocument::fromJson(result.toString().toUtf8());
-      if (document.isObject()) return Answer(rpc::ResultMessage(pending.id, document.object()));
-      if (document.isArray()) return Answer(rpc::ResultMessage(pending.id, document.array()));
+      if (document.isObject())
+        return Answer(rpc::ResultMessage(pending.id, Relative(document.object())));
+      if (document.isArray())
+        return Answer(rpc::ResultMessage(pending.id, Relative(document.array())));
       break;
     }
   }

@@ -20,6 +20,8 @@
 namespace tavo::bridge {
 
 inline constexpr int kMaxPendingCalls = 64;
+// What may wait to be written to a worker, or to a page that does not read its answers.
+inline constexpr qint64 kMaxQueuedBytes = qint64{64} << 20;
 
 struct SessionLimits {
   int pingIntervalMs = 15000;
@@ -54,10 +56,16 @@ class PageSession : public QObject {
   void Answer(const QByteArray& message);
   void Deliver(const Pending& pending, const QJsonObject& reply);
   void Log(const QString& text) const;
+  // Paths inside the page's folder as the page names them: relative to it.
+  QString Relative(const QString& text) const;
+  QJsonValue Relative(const QJsonValue& value) const;
+  void CloseForQueue(const char* towards);
 
   std::unique_ptr<QWebSocket> socket_;
   QString origin_;
   PageFolder folder_;
+  QString folderPrefix_;                   // the folder's path and "/"
+  std::filesystem::path workerTemporary_;  // the worker's own TMPDIR, removed with the session
   QLocalSocket worker_;
   pid_t workerPid_ = -1;
   bool workerGone_ = false;

@@ -1,4 +1,4 @@
-#include "bridge/OriginRules.h"
+#include "bridge/policy/OriginRules.h"
 
 #include <gtest/gtest.h>
 
@@ -37,10 +37,13 @@ TEST(Origin, NormalizedAsBrowsersSendIt) {
     EXPECT_EQ(NormalizeOrigin(bad), std::nullopt) << bad;
 }
 
-TEST(Origin, FolderNamesAreSchemeHostPortWithSafeCharacters) {
+TEST(Origin, FolderNamesAreSchemeHostPortPercentEncoded) {
   EXPECT_EQ(OriginFolderName("https://erp.example.com"), "https_erp.example.com_443");
   EXPECT_EQ(OriginFolderName("http://127.0.0.1:8080"), "http_127.0.0.1_8080");
-  EXPECT_EQ(OriginFolderName("http://[::1]:9"), "http____1__9");
+  EXPECT_EQ(OriginFolderName("http://[::1]:9"), "http_%5B%3A%3A1%5D_9");
+  // Origins the old "_" mapping gave one folder now have two.
+  EXPECT_NE(OriginFolderName("http://a_b.example"), OriginFolderName("http://a.b.example"));
+  EXPECT_EQ(OriginFolderName("http://a_b.example"), "http_a%5Fb.example_80");
   EXPECT_EQ(OriginFolderName("http://erp.example.com"), "http_erp.example.com_80");
 }
 

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/display/DisplayConnection.h"
+
 namespace tavo::bridge {
 namespace {
 
@@ -21,7 +23,8 @@ bool Set(const char* name) {
 
 }  // namespace
 
-std::unique_ptr<QApplication> MakeApplication(int& argc, char** argv) {
+std::unique_ptr<QApplication> MakeApplication(int& argc, char** argv,
+                                              std::optional<std::string>& displayProblem) {
   // QApplication keeps references to argc and argv for its whole life.
   static std::vector<char*> arguments;
   static int count = 0;
@@ -29,13 +32,36 @@ std::unique_ptr<QApplication> MakeApplication(int& argc, char** argv) {
   static char offscreen[] = "offscreen";
   qInstallMessageHandler(FilterQtMessages);
   arguments.assign(argv, argv + argc);
-  if (!Set("QT_QPA_PLATFORM") && !Set("DISPLAY") && !Set("WAYLAND_DISPLAY")) {
+  displayProblem = UnreachableDisplay();
+  if (displayProblem || (!Set("QT_QPA_PLATFORM") && !Set("DISPLAY") && !Set("WAYLAND_DISPLAY"))) {
     arguments.push_back(platform);
     arguments.push_back(offscreen);
   }
   count = static_cast<int>(arguments.size());
   arguments.push_back(nullptr);
-  return std::make_unique<QApplication>(count, arguments.data());
+  auto application = std::make_unique<QApplication>(count, arguments.data());
+  application->setQuitOnLastWindowClosed(false);
+  return application;
+}
+
+void LogDisplay(const std::optional<std::string>& problem) {
+  if (ShowsWindows()) {
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const char* x = std::getenv("DISPLAY");
+    std::fprintf(stderr, "tavobridge: display %s: the origin prompt and previews are shown there\n",
+                 wayland && *wayland ? wayland
+                 : x && *x           ? x
+                                     : "of the platform");
+    return;
+  }
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  const std::string why = problem                 ? *problem
+                          : platform && *platform ? std::string("QT_QPA_PLATFORM=") + platform
+                                                  : "neither DISPLAY nor WAYLAND_DISPLAY is set";
+  std::fprintf(stderr,
+               "tavobridge: no display, so no origin prompt (%s): unknown origins are refused and "
+               "previews fail\n",
+               why.c_str());
 }
 
 bool ShowsWindows() {

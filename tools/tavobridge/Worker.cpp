@@ -1,5 +1,6 @@
 #include "Worker.h"
 
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <QJsonArray>
@@ -7,16 +8,21 @@
 #include <QJsonObject>
 #include <QLocalSocket>
 #include <QTimer>
+#include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <vector>
 
 #include "Application.h"
 #include "bridge/PageFile.h"
+#include "bridge/WorkerConfinement.h"
 #include "platform/com/Activation.h"
 #include "platform/com/ComPtr.h"
 #include "platform/com/Dispatch.h"
 #include "platform/com/ErrorInfo.h"
+#include "platform/http/LocalAddress.h"
+#include "platform/registry/Registry.h"
 
 namespace tavo::bridge {
 namespace {
@@ -63,7 +69,35 @@ class WorkerLoop {
     QObject::connect(&link_, &QLocalSocket::disconnected, [] { ::_exit(0); });
   }
 
+  // Creates the control and then restricts the process for good: from here on the kernel
+  // keeps the page in its folder, whatever path reaches the control.
+  void Confine() {
+    try {
+      Control();
+    } catch (const CallFailure&) {
+      // Said again at the page's first call.
+    }
+    std::error_code error;
+    const char* temporary = std::getenv("TMPDIR");
+    const std::vector<std::filesystem::path> registry = {RegistryLocation(),
+                                                         MachineRegistryLocation()};
+    const WorkerConfinement confinement =
+        ConfinementFor(std::filesystem::current_path(error), temporary ? temporary : "",
+                       ModuleFolder(control_.Get()), registry);
+    ApplyConfinement(confinement);
+  }
+
  private:
+  // The folder of the module the control's code comes from: its preview dialog module is
+  // loaded from there later.
+  static std::filesystem::path ModuleFolder(IDispatch* control) {
+    if (control == nullptr) return {};
+    Dl_info info{};
+    void* table = *reinterpret_cast<void**>(control);
+    if (dladdr(table, &info) == 0 || info.dli_fname == nullptr) return {};
+    return std::filesystem::path(info.dli_fname).parent_path();
+  }
+
   void OnData() {
     buffer_ += link_.readAll();
     qsizetype start = 0;
@@ -114,7 +148,9 @@ class WorkerLoop {
 
   QJsonValue Invoke(const QString& method, const QJsonArray& args) {
     if (method == QLatin1String(kWriteFileMethod.data(), kWriteFileMethod.size()))
-      return WriteFile(args);
+      return WriteFile(args, false);
+    if (method == QLatin1String(kWriteBinaryFileMethod.data(), kWriteBinaryFileMethod.size()))
+      return WriteFile(args, true);
     IDispatch* control = Control();
     std::u16string name = method.toStdU16String();
     LPOLESTR names[] = {name.data()};
@@ -146,15 +182,18 @@ class WorkerLoop {
     return JsonOf(*result.Get());
   }
 
-  // The path arrives confined to the page's folder, the worker's working directory; failures
-  // name it as the page gave it.
-  static QJsonValue WriteFile(const QJsonArray& args) {
+  // The path arrives confined to the page's folder, the worker's working directory; it is
+  // written relative to it, and failures name it so.
+  static QJsonValue WriteFile(const QJsonArray& args, bool base64) {
     const std::filesystem::path target = args[0].toString().toStdString();
     std::error_code error;
-    const std::string shown =
-        target.lexically_relative(std::filesystem::current_path(error)).string();
+    const std::filesystem::path relative =
+        target.lexically_relative(std::filesystem::current_path(error));
     try {
-      WritePageFile(target, args[1].toString().toStdString(), shown);
+      if (base64)
+        WritePageFileFromBase64(".", relative, args[1].toString().toStdString());
+      else
+        WritePageFile(".", relative, args[1].toString().toStdString());
     } catch (const std::exception& failure) {
       throw CallFailure{E_FAIL, QString::fromStdString(failure.what())};
     }
@@ -171,8 +210,17 @@ class WorkerLoop {
 }  // namespace
 
 int RunWorker(int argc, char** argv) {
-  auto application = MakeApplication(argc, argv);
+  // Downloads for a page never reach this machine's own services or link-local ones.
+  ::setenv(http::kRefuseLocalDownloads, "1", 1);
+  std::optional<std::string> displayProblem;  // the control's preview says it again itself
+  auto application = MakeApplication(argc, argv, displayProblem);
   WorkerLoop loop;
+  try {
+    loop.Confine();
+  } catch (const std::exception& failure) {
+    std::fprintf(stderr, "tavobridge: worker: %s\n", failure.what());
+    return 1;
+  }
   return application->exec();
 }
 

@@ -1,23 +1,35 @@
 // tavobridge: the local service that hosts the print control for web pages, as a script host
-// did. It listens on the loopback addresses only; each page connection is served by its own
-// worker process (tavobridge --worker).
+// did. It listens on the loopback addresses only, or takes the connections of its user's
+// processes from the system's dispatcher (--user-socket; the dispatcher is the same program
+// with --dispatch); each page connection is served by its own worker process (--worker).
 #include <dlfcn.h>
 #include <signal.h>
+#include <string.h>
+#include <unistd.h>
 
+#include <QSocketNotifier>
 #include <QString>
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "Application.h"
 #include "OriginPrompt.h"
+#include "StopSignals.h"
+#include "Users.h"
 #include "Worker.h"
 #include "bridge/BridgeServer.h"
+#include "bridge/Dispatcher.h"
+#include "bridge/HandOver.h"
+#include "bridge/SocketActivation.h"
+#include "bridge/UserSocket.h"
+#include "bridge/WorkerConfinement.h"
 #include "platform/com/Activation.h"
 #include "platform/com/ClassFactory.h"
 
@@ -30,10 +42,17 @@ namespace {
 constexpr char16_t kProgId[] = u"TavoPreFmtPrinterX.TavoPreFmtPrinter";
 constexpr const char* kModuleName = "TavoPreFmtPrinter2X.so";
 constexpr const char* kUsage =
-    R"(usage: tavobridge [--port N] [--policy FILE] [--files DIR] [--registry FILE] [--allow ORIGIN]...
+    R"(usage: tavobridge [--port N | --user-socket] [--policy FILE] [--files DIR] [--registry FILE]
+                  [--allow ORIGIN]...
+       tavobridge --dispatch
        tavobridge --help | --version
   --port N         the port on 127.0.0.1 and ::1 (default 17370, or TAVO_BRIDGE_PORT; 0: a free one)
-  --policy FILE    the origin policy (default ~/.config/tavo/bridge-origins)
+  --user-socket    serve the connections the system's dispatcher hands over, at
+                   $XDG_RUNTIME_DIR/tavo/bridge.sock, instead of listening on a port
+  --dispatch       the system's dispatcher: hand each connection on the sockets systemd passes
+                   to the bridge of the user whose process made it
+  --policy FILE    your origin policy (default ~/.config/tavo/bridge-origins); the machine's,
+                   /etc/tavo/bridge-origins, is read as well
   --files DIR      the pages' folders (default ~/.local/share/tavo/bridge-files)
   --registry FILE  the one registry file to use
   --allow ORIGIN   allow an origin for this run
@@ -47,12 +66,17 @@ struct UsageError : std::runtime_error {
 struct Options {
   std::optional<std::string> port, policy, files, registry;
   std::vector<std::string> allow;
+  bool userSocket = false;
 };
 
 Options ParseOptions(int argc, char** argv) {
   Options options;
   for (int i = 1; i < argc; ++i) {
     const std::string name = argv[i];
+    if (name == "--user-socket") {
+      options.userSocket = true;
+      continue;
+    }
     if (i + 1 >= argc)
       throw UsageError(name == "--help" ? "" : "unknown or incomplete option " + name);
     const std::string value = argv[++i];
@@ -69,6 +93,8 @@ Options ParseOptions(int argc, char** argv) {
     else
       throw UsageError("unknown option " + name);
   }
+  if (options.userSocket && options.port)
+    throw UsageError("--port and --user-socket exclude each other");
   return options;
 }
 
@@ -142,10 +168,13 @@ int RunBridge(int argc, char** argv) {
 
   BridgeConfig config;
   config.port = port;
-  const fs::path policyFile =
-      options.policy ? fs::absolute(*options.policy)
-                     : XdgDir("XDG_CONFIG_HOME", ".config") / "tavo" / "bridge-origins";
-  config.policy = OriginPolicy::Load(policyFile);
+  const fs::path policyFile = options.policy ? fs::absolute(*options.policy) : UserPolicyLocation();
+  config.policy = OriginPolicy::Load(policyFile, MachinePolicyLocation());
+  if (!config.policy.MachineProblem().empty()) {
+    std::fprintf(stderr,
+                 "tavobridge: %s; every origin that file names is refused until it is mended\n",
+                 config.policy.MachineProblem().c_str());
+  }
   for (const std::string& origin : options.allow) {
     if (!config.policy.AllowForRun(origin)) throw UsageError("not an origin: " + origin);
   }
@@ -157,6 +186,9 @@ int RunBridge(int argc, char** argv) {
   config.workerProgram = (SelfDir() / "tavobridge").string();
   config.isRegistered = ControlRegistered;
   // The tests shorten the time a silent connection is kept, to see it closed.
+  // And the time a question waits for a person, to see it go unanswered.
+  if (const char* timeout = std::getenv("TAVO_BRIDGE_PROMPT_TIMEOUT_MS"))
+    config.promptTimeoutMs = std::max(100, std::atoi(timeout));
   if (const char* timeout = std::getenv("TAVO_BRIDGE_PING_TIMEOUT_MS")) {
     config.limits.pingTimeoutMs = std::max(100, std::atoi(timeout));
     config.limits.pingIntervalMs =
@@ -166,20 +198,69 @@ int RunBridge(int argc, char** argv) {
   // Workers are reaped by the system; a write to one that has gone is an error, not a signal.
   ::signal(SIGCHLD, SIG_IGN);
   ::signal(SIGPIPE, SIG_IGN);
+  // Taken from the event loop, before Qt's threads exist (they keep the blocked mask).
+  const StopSignals stopSignals;
   int qtArgc = 1;
-  auto application = MakeApplication(qtArgc, argv);
-  if (ShowsWindows()) config.prompt = AskAboutOrigin;
+  std::optional<std::string> displayProblem;
+  auto application = MakeApplication(qtArgc, argv, displayProblem);
+  LogDisplay(displayProblem);
+  config.hasDisplay = ShowsWindows();
+  if (config.hasDisplay) config.prompt = ShowOriginPrompt;
+  config.userName = UserName();
+  if (LandlockAbi() == 0) {
+    std::fprintf(stderr,
+                 "tavobridge: this kernel has no Landlock: pages are kept in their folders by the "
+                 "bridge's own checks only\n");
+  }
   EnsureRegistered();
 
   BridgeServer server(std::move(config));
-  QString error;
-  if (!server.Listen(error)) {
-    std::fprintf(stderr, "tavobridge: %s\n", qPrintable(error));
-    return 1;
+  std::unique_ptr<UserSocket> userSocket;
+  if (options.userSocket) {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime == nullptr || *runtime != '/')
+      throw std::runtime_error(
+          "--user-socket needs XDG_RUNTIME_DIR, the user's runtime folder (a user session sets "
+          "it)");
+    userSocket = std::make_unique<UserSocket>(
+        fs::path(runtime) / kUserSocketName, HandOverUsers(),
+        [&server](FileDescriptor connection) { server.ServeConnection(std::move(connection)); });
+  } else {
+    QString error;
+    if (!server.Listen(error)) {
+      std::fprintf(stderr, "tavobridge: %s\n", qPrintable(error));
+      return 1;
+    }
   }
-  std::printf("tavobridge listening on 127.0.0.1:%u\n", server.Port());
+  QSocketNotifier stopNotifier(stopSignals.Descriptor(), QSocketNotifier::Read);
+  QObject::connect(&stopNotifier, &QSocketNotifier::activated, [&] {
+    stopNotifier.setEnabled(false);
+    // The signal's own name, not the locale's words for it: log lines are read by scripts.
+    std::fprintf(stderr, "tavobridge: SIG%s: stopping\n", sigabbrev_np(stopSignals.Take()));
+    userSocket.reset();
+    server.Shutdown();
+    application->quit();
+  });
+  if (userSocket)
+    std::printf("tavobridge listening on %s\n", userSocket->Path().c_str());
+  else
+    std::printf("tavobridge listening on 127.0.0.1:%u\n", server.Port());
   std::fflush(stdout);
   return application->exec();
+}
+
+int RunDispatcher() {
+  ::signal(SIGPIPE, SIG_IGN);
+  const StopSignals stopSignals;
+  std::vector<PassedSocket> sockets = TakePassedSockets();
+  std::string addresses;
+  for (const PassedSocket& socket : sockets) addresses += " " + socket.address;
+  Dispatcher dispatcher(std::move(sockets), stopSignals.Descriptor());
+  std::printf("tavobridge dispatching%s to each user's bridge\n", addresses.c_str());
+  std::fflush(stdout);
+  dispatcher.Run();
+  std::fprintf(stderr, "tavobridge: %s: stopping\n", strsignal(stopSignals.Take()));
+  return 0;
 }
 
 }  // namespace
@@ -196,6 +277,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   try {
+    if (argc == 2 && std::string(argv[1]) == "--dispatch") return RunDispatcher();
     return RunBridge(argc, argv);
   } catch (const UsageError& error) {
     std::fprintf(stderr, "tavobridge: %s\n%s", error.what(), kUsage);

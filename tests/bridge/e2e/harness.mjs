@@ -1,6 +1,6 @@
 // What the end-to-end tests of the bridge stand on: the built tavobridge on a free port with a
-// registry, origin policy and files folder of its own; loopback HTTP servers for pages and
-// downloads; headless Chromium.
+// registry, origin policies and files folder of its own; loopback HTTP servers for pages and
+// downloads; headless Chromium and Firefox (browsers.mjs).
 import { spawn, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import http from 'node:http';
@@ -8,7 +8,8 @@ import os from 'node:os';
 import path from 'node:path';
 import readline from 'node:readline';
 import { fileURLToPath } from 'node:url';
-import { chromium } from 'playwright-core';
+
+export { browserNames, launchBrowser } from './browsers.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 export const sourceDir = path.resolve(here, '../../..');
@@ -35,12 +36,25 @@ export function pdfInfo(file) {
   return fields;
 }
 
-/** Starts tavobridge; `stop()` ends it and removes its folder. */
-export async function startBridge({ allow = [], policy = '', env: extraEnv = {} } = {}) {
+/** The folder name of an origin's files: scheme_host_port, other bytes percent-encoded. */
+export function originFolderName(origin) {
+  const url = new URL(origin);
+  const port = url.port || (url.protocol === 'https:' ? '443' : '80');
+  const encode = (part) => [...Buffer.from(part)].map((byte) => (/[A-Za-z0-9.-]/.test(String.fromCharCode(byte))
+    ? String.fromCharCode(byte) : `%${byte.toString(16).toUpperCase().padStart(2, '0')}`)).join('');
+  return [url.protocol.slice(0, -1), url.hostname, port].map(encode).join('_');
+}
+
+/**
+ * Starts tavobridge; `stop()` ends it and removes its folder. Its machine policy is a file of its
+ * own (`machinePolicy`, missing unless written) unless the environment given names one.
+ */
+export async function startBridge({ allow = [], policy = '', env: extraEnv = {}, stdio = ['ignore', 'pipe', 'pipe'] } = {}) {
   const work = fs.mkdtempSync(path.join(os.tmpdir(), 'tavobridge-'));
   const files = {
     registry: path.join(work, 'registry.reg'),
     policy: path.join(work, 'bridge-origins'),
+    machinePolicy: path.join(work, 'machine', 'bridge-origins'),
     files: path.join(work, 'files'),
   };
   fs.writeFileSync(files.policy, policy);
@@ -52,8 +66,9 @@ export async function startBridge({ allow = [], policy = '', env: extraEnv = {} 
   delete env.DISPLAY;
   delete env.WAYLAND_DISPLAY;
   delete env.QT_QPA_PLATFORM;
+  env.TAVO_MACHINE_POLICY = files.machinePolicy;
   Object.assign(env, extraEnv);
-  const child = spawn(bridgeProgram, args, { env, stdio: ['ignore', 'pipe', 'pipe'] });
+  const child = spawn(bridgeProgram, args, { env, stdio });
   let stderr = '';
   child.stderr.on('data', (chunk) => { stderr += chunk; });
   const port = await new Promise((resolve, reject) => {
@@ -68,7 +83,7 @@ export async function startBridge({ allow = [], policy = '', env: extraEnv = {} 
     port, work, ...files, child,
     get stderr() { return stderr; },
     /** The folder of an origin's files. */
-    folderOf: (origin) => path.join(files.files, origin.replace('://', '_').replace(/:(\d+)$/, '_$1').replace(/[^A-Za-z0-9.-]/g, '_')),
+    folderOf: (origin) => path.join(files.files, originFolderName(origin)),
     /** The bridge's worker processes, oldest first. */
     workers() {
       const run = spawnSync('ps', ['-o', 'pid=', '--ppid', String(child.pid), '--sort', 'start_time'], { encoding: 'utf8' });
@@ -84,13 +99,29 @@ export async function startBridge({ allow = [], policy = '', env: extraEnv = {} 
   };
 }
 
-/** A loopback HTTP server answering with `handler`; resolves to {server, port, origin, close}. */
-export async function startServer(handler) {
+/**
+ * This machine's first address outside loopback and link-local, where a download for a page
+ * may go (the bridge refuses loopback ones); undefined when it has none.
+ */
+export function outsideAddress() {
+  for (const entries of Object.values(os.networkInterfaces())) {
+    for (const entry of entries ?? []) {
+      if (entry.family === 'IPv4' && !entry.internal && !entry.address.startsWith('169.254.')) return entry.address;
+    }
+  }
+  return undefined;
+}
+
+/**
+ * An HTTP server on `host` (default loopback) answering with `handler`; resolves to
+ * {server, port, origin, close}.
+ */
+export async function startServer(handler, host = '127.0.0.1') {
   const server = http.createServer(handler);
-  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+  await new Promise((resolve) => server.listen(0, host, resolve));
   const { port } = server.address();
   return {
-    server, port, origin: `http://127.0.0.1:${port}`,
+    server, port, origin: `http://${host}:${port}`,
     close: () => new Promise((resolve) => { server.closeAllConnections(); server.close(resolve); }),
   };
 }
@@ -101,24 +132,7 @@ export const startPageServer = () => startServer((request, response) => {
   response.end('<!doctype html><meta charset="utf-8"><title>page</title>');
 });
 
-export async function launchBrowser() {
-  const userData = fs.mkdtempSync(path.join(os.tmpdir(), 'tavo-chromium-'));
-  const browser = await chromium.launchPersistentContext(userData, {
-    executablePath: process.env.TAVO_CHROMIUM ?? '/usr/bin/chromium',
-    headless: true,
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
-      '--disable-component-update', '--disable-sync', '--no-first-run'],
-  });
-  return {
-    browser,
-    async close() {
-      await browser.close();
-      fs.rmSync(userData, { recursive: true, force: true });
-    },
-  };
-}
-
-/** A new page at `url` with the client imported as window.tavo. */
+/** A new page of `browser` (launchBrowser's) at `url` with the client imported as window.tavo. */
 export async function openPage(browser, url, bridgePort) {
   const page = await browser.newPage();
   await page.goto(url);

@@ -38,11 +38,14 @@ function frame(opcode, payload) {
 /**
  * Opens a WebSocket by hand. Resolves to {status, answer} when the upgrade is refused, else to
  * a connection with send(text), sendBinary(bytes), next() (the next text message, parsed),
- * closed (a Promise of the close code) and close(). `answerPings: false` leaves pings unanswered.
+ * closed (a Promise of the close code) and close(). `answerPings: false` leaves pings unanswered;
+ * `onSocket` gets the TCP socket at once (to close an upgrade that is still waiting); `address`
+ * is where it connects (default 127.0.0.1).
  */
-export function rawWebSocket(port, { origin, host = `127.0.0.1:${port}`, answerPings = true } = {}) {
+export function rawWebSocket(port, { origin, host = `127.0.0.1:${port}`, address = '127.0.0.1', answerPings = true, onSocket } = {}) {
   return new Promise((resolve, reject) => {
-    const socket = net.connect(port, '127.0.0.1');
+    const socket = net.connect(port, address);
+    onSocket?.(socket);
     socket.setNoDelay(true);
     const key = crypto.randomBytes(16).toString('base64');
     const headers = [`GET /automation HTTP/1.1`, `Host: ${host}`, 'Upgrade: websocket', 'Connection: Upgrade',

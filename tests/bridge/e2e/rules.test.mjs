@@ -2,18 +2,22 @@
 // origins, the routes, malformed requests and the limits. After each, the bridge serves on.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
+import os from 'node:os';
 import { after, before, describe, test } from 'node:test';
-import { startBridge, startServer } from './harness.mjs';
+import { outsideAddress, startBridge, startServer } from './harness.mjs';
 import { rawHttp, rawWebSocket, statusOf } from './rawSocket.mjs';
 
 const allowed = 'http://127.0.0.1:1';
+// Four more origins the bridge allows, to fill its 32 connections 8 at a time.
+const more = ['http://127.0.0.1:2', 'http://127.0.0.1:3', 'http://127.0.0.1:4', 'http://127.0.0.1:5'];
 let bridge;
 let stalled;
 
 before(async () => {
-  // Downloads from this server never finish: calls to it stay pending in the worker.
-  stalled = await startServer(() => {});
-  bridge = await startBridge({ allow: [allowed], policy: 'block http://blocked.example\n' });
+  // Downloads from this server never finish: calls to it stay pending in the worker (downloads
+  // for a page never reach a loopback address).
+  stalled = await startServer(() => {}, outsideAddress() ?? '127.0.0.1');
+  bridge = await startBridge({ allow: [allowed, ...more], policy: 'block http://blocked.example\n' });
 });
 after(async () => {
   await bridge?.stop();
@@ -52,7 +56,7 @@ describe('HTTP', () => {
     const status = await get('/status', undefined, [`Origin: ${allowed}`]);
     assert.match(status, new RegExp(`\\r\\nAccess-Control-Allow-Origin: ${allowed}\\r\\n`));
     assert.deepEqual(JSON.parse(status.slice(status.indexOf('\r\n\r\n') + 4)),
-      { product: 'tavo', version: '2.0.0.2', protocol: 1, registered: true });
+      { product: 'tavo', version: '2.0.0.2', protocol: 1, registered: true, user: os.userInfo().username, display: false });
     assert.match(await get('/'), /tavobridge is running/);
     assert.equal(statusOf(await get('/nothing')), 404);
     assert.equal(statusOf(await get('/designer/../../etc/passwd')), 404);
@@ -153,16 +157,25 @@ describe('WebSocket', () => {
     }
   });
 
-  test('at most 32 connections; the 33rd gets 503 and the others are served', async () => {
+  test('at most 8 connections of one origin and 32 in all; beyond, 503 and the others are served', async () => {
     // Wait for the workers of earlier tests to go.
     for (let i = 0; i < 50 && bridge.workers().length > 0; ++i) await new Promise((r) => setTimeout(r, 100));
     const open = [];
-    for (let i = 0; i < 32; ++i) {
+    for (let i = 0; i < 12; ++i) {
       const ws = await rawWebSocket(bridge.port, { origin: allowed });
-      assert.equal(ws.status, 101, `connection ${i + 1}`);
-      open.push(ws);
+      if (ws.status === 101) open.push(ws);
+      else assert.equal(ws.status, 503, `connection ${i + 1}`);
     }
-    const refused = await rawWebSocket(bridge.port, { origin: allowed });
+    assert.equal(open.length, 8);
+    assert.match(bridge.stderr, /at most 8 pages of one origin at once/);
+    for (const origin of more.slice(0, 3)) {
+      for (let i = 0; i < 8; ++i) {
+        const ws = await rawWebSocket(bridge.port, { origin });
+        assert.equal(ws.status, 101, `${origin} connection ${i + 1}`);
+        open.push(ws);
+      }
+    }
+    const refused = await rawWebSocket(bridge.port, { origin: more[3] });
     assert.equal(refused.status, 503);
     open[31].call(1, 'GetOcxVersion', ['2.0.0.2']);
     assert.equal((await open[31].next()).result, 1);

@@ -20,8 +20,9 @@ bool IsBridgeOrigin(std::string_view origin, uint16_t port);
 // left out. Nothing for a text of any other form, for "null" and for an empty text.
 std::optional<std::string> NormalizeOrigin(std::string_view origin);
 
-// The origin's folder name, scheme_host_port, every character other than A-Z a-z 0-9 . -
-// replaced by "_", e.g. "https_erp.example.com_443". `origin` is normalized.
+// The origin's folder name, scheme_host_port, every byte of the parts other than A-Z a-z 0-9 .
+// - percent-encoded, e.g. "https_erp.example.com_443", "http_%5B%3A%3A1%5D_9". `origin` is
+// normalized.
 std::string OriginFolderName(std::string_view origin);
 
 }  // namespace tavo::bridge

@@ -1,4 +1,4 @@
-#include "bridge/OriginRules.h"
+#include "bridge/policy/OriginRules.h"
 
 #include <algorithm>
 
@@ -53,6 +53,25 @@ std::optional<OriginParts> SplitOrigin(std::string_view origin) {
   return parts;
 }
 
+// Every byte other than A-Z a-z 0-9 . - as %XX, "_" included: the separators of a folder name
+// stay unambiguous and two origins never share a folder.
+std::string PercentEncoded(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char byte : text) {
+    const unsigned char c = static_cast<unsigned char>(byte);
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
+        c == '-') {
+      out += byte;
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 bool IsBridgeHost(std::string_view host, uint16_t port) {
@@ -78,16 +97,10 @@ std::optional<std::string> NormalizeOrigin(std::string_view origin) {
 
 std::string OriginFolderName(std::string_view origin) {
   const std::optional<OriginParts> parts = SplitOrigin(origin);
-  std::string name =
-      parts ? parts->scheme + "_" + parts->host + "_" +
-                  (parts->port.empty() ? std::string(DefaultPort(parts->scheme)) : parts->port)
-            : std::string(origin);
-  for (char& c : name) {
-    const bool kept = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                      c == '.' || c == '-';
-    if (!kept) c = '_';
-  }
-  return name;
+  if (!parts) return PercentEncoded(origin);
+  const std::string_view port = parts->port.empty() ? DefaultPort(parts->scheme) : parts->port;
+  return PercentEncoded(parts->scheme) + "_" + PercentEncoded(parts->host) + "_" +
+         PercentEncoded(port);
 }
 
 }  // namespace tavo::bridge
