@@ -64,6 +64,37 @@ class SpawnActions {
   posix_spawn_file_actions_t actions_;
 };
 
+// The machine field of an ELF file's header (both architectures we build for are little-endian),
+// or -1 for any other file.
+int ElfMachine(const fs::path& file) {
+  unsigned char header[20] = {};
+  std::ifstream in(file, std::ios::binary);
+  if (!in.read(reinterpret_cast<char*>(header), sizeof header)) return -1;
+  if (header[0] != 0x7F || header[1] != 'E' || header[2] != 'L' || header[3] != 'F') return -1;
+  return header[18] | header[19] << 8;
+}
+
+// A cross-built tree runs its tests under an emulator, and the kernel cannot start the tree's
+// programs by itself: a child of this process's own architecture is started through the
+// emulator that TAVO_TEST_EMULATOR names (words separated by spaces), the machine's own tools
+// (pdftoppm, lpadmin, ...) directly.
+std::vector<std::string> ThroughEmulator(std::vector<std::string> args) {
+  const char* emulator = std::getenv("TAVO_TEST_EMULATOR");
+  if (emulator == nullptr || *emulator == '\0' || args.at(0).find('/') == std::string::npos) {
+    return args;
+  }
+  std::error_code error;
+  // canonical: the emulator is the process behind /proc/self/exe, not the program it runs.
+  const fs::path program = fs::canonical(args[0], error);
+  if (error || ElfMachine(program) != ElfMachine("/proc/self/exe")) return args;
+  args[0] = program.string();
+  std::vector<std::string> words;
+  std::istringstream in(emulator);
+  for (std::string word; in >> word;) words.push_back(word);
+  args.insert(args.begin(), words.begin(), words.end());
+  return args;
+}
+
 int WaitForExit(pid_t child) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
   int status = 0;
@@ -107,7 +138,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessEnvi
   actions.Redirect(STDIN_FILENO, "/dev/null");
   actions.Redirect(STDOUT_FILENO, files.Out());
   actions.Redirect(STDERR_FILENO, files.Err());
-  std::vector<std::string> args = argv;
+  std::vector<std::string> args = ThroughEmulator(argv);
   std::vector<std::string> environment = ChildEnvironment(env);
   pid_t child = 0;
   if (::posix_spawnp(&child, args.at(0).c_str(), actions.Get(), nullptr, Pointers(args).data(),

@@ -249,7 +249,7 @@ TEST_F(Tavoprint, PreviewPngHoldsThePageOverItsBackground) {
 }
 
 // The page as printed, through the control's RenderPrintPage: the sheet of the PDF printer
-// (landscape A4 for the sample) at the width asked; the options belong together.
+// (the sample's own 241 x 140 mm page) at the width asked; the options belong together.
 TEST_F(Tavoprint, PreviewAsPrintedWritesThePrintersPage) {
   Register();
   const std::string data = kExamples + "data.xml", rule = kExamples + "rule.xml";
@@ -264,7 +264,7 @@ TEST_F(Tavoprint, PreviewAsPrintedWritesThePrintersPage) {
   EXPECT_EQ(ReadFile(png), std::string(expected.begin(), expected.end()));
   const Picture page = LoadPictureFile(png);
   EXPECT_EQ(page.Width(), 600);
-  EXPECT_EQ(page.Height(), 424);
+  EXPECT_EQ(page.Height(), 349);
 
   const ProcessResult zero =
       Run({"preview", data, rule, "--png", png, "--as-printed", "--pdf", "--width", "0"});
@@ -323,12 +323,18 @@ TEST_F(Tavoprint, PreviewWindowNeedsADisplay) {
   ProcessEnvironment offscreen;
   offscreen.unset = {"TAVO_TEST_OFFSCREEN_DIALOG"};
   offscreen.set = {{"QT_QPA_PLATFORM", "offscreen"}, {"DISPLAY", ":0"}};
-  for (const ProcessEnvironment& env : {headless, offscreen}) {
+  // A display no X server answers on: Qt's plugin would abort the host, so the control asks first.
+  ProcessEnvironment unreachable;
+  unreachable.unset = {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "TAVO_TEST_OFFSCREEN_DIALOG"};
+  unreachable.set = {{"DISPLAY", ":9871"}};
+  for (const ProcessEnvironment& env : {headless, offscreen, unreachable}) {
     const ProcessResult result =
         Run({"preview", kExamples + "data.xml", kExamples + "rule.xml"}, env);
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_THAT(result.err, HasSubstr("Preview needs a display"));
   }
+  EXPECT_THAT(Run({"preview", kExamples + "data.xml", kExamples + "rule.xml"}, unreachable).err,
+              HasSubstr("Preview needs a display: cannot open display :9871"));
 }
 
 TEST_F(Tavoprint, PrintersListsWithoutFailing) {

@@ -17,8 +17,12 @@
 #include <vector>
 
 #include "Automation.h"
+#include "Batch.h"
+#include "BridgeStatus.h"
 #include "Findings.h"
+#include "PictureDensity.h"
 #include "PrintStatus.h"
+#include "SiteCommand.h"
 #include "XmlFile.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/com/Bstr.h"
@@ -37,33 +41,52 @@ namespace {
 constexpr const char16_t* kProgId = u"TavoPreFmtPrinterX.TavoPreFmtPrinter";
 constexpr const char* kModuleName = "TavoPreFmtPrinter2X.so";
 
-constexpr const char* kUsage = R"(usage:
+constexpr const char* kUsageFormat = R"(usage:
   tavoprint register [--machine] [MODULE]
                                      register the control into your registry, or with --machine
                                      (as root) into the machine's for every user (default MODULE:
                                      the installed TavoPreFmtPrinter2X.so)
   tavoprint unregister [--machine] [MODULE]
   tavoprint call METHOD [ARG...]     call a method by name; ARG "@PATH" is the text of a file
-  tavoprint print DATA RULE [--printer NAME | --pdf OUT.pdf] [--wait [SECONDS]]
+  tavoprint print DATA RULE [--printer NAME | --pdf OUT.pdf] [--wait [SECONDS]] [--all-records]
                                      exit 1 when nothing was printed; --wait follows the CUPS
-                                     job until it is completed (default: 60 seconds)
+                                     job until it is completed (default: 60 seconds);
+                                     --all-records prints every record of DATA as its own page,
+                                     all in one job (exit 1 when a record was left out)
   tavoprint preview DATA RULE [BACKGROUND] [--png OUT.png]
   tavoprint preview DATA RULE --png OUT.png --as-printed [--printer NAME | --pdf] [--width W]
                                      the page as that printer (default: the default printer;
                                      --pdf: the virtual PDF printer) receives it, laid out at its
                                      resolution on its whole sheet, W pixels wide (default 1000)
-  tavoprint printers
-  tavoprint check RULE [DATA] [--json]
-                                     what the rule (with the data) will ignore or never draw;
-                                     exit 0 clean, 1 with warnings, 2 with errors
+  tavoprint printers%s
+  tavoprint bridge [--port N]        which user's web bridge serves your pages on 127.0.0.1:N
+                                     (default 17370), and whether it has a display
+  tavoprint check RULE [DATA] [--printer NAME | --pdf] [--json]
+                                     what the rule (with the data) will ignore or never draw,
+                                     with a printer also what lies beyond its sheet; exit 0
+                                     clean, 1 with warnings, 2 with errors
+  tavoprint site allow|block|remove ORIGIN [--machine]
+                                     let a site's pages use the bridge, or not: in your origin
+                                     policy, or with --machine (as root) for every user in
+                                     /etc/tavo/bridge-origins and the browsers' policies
+                                     (Chromium, Firefox) that let its pages reach this device
+  tavoprint site list                each origin, where it is allowed or blocked, what is missing
+  tavoprint site apply|withdraw --machine
+                                     write the browsers' policies for the machine's origins, or
+                                     take ours out (the package's installation and removal)
   tavoprint --help | --version
 options:
   --registry FILE                    use this registry file for this run
 exit status: 0 success, 1 the call or print failed, 2 usage error
 )";
 
+std::string UsageText() {
+  std::string text = kUsageFormat;
+  return text.replace(text.find("%s"), 2, kBatchUsage);
+}
+
 [[noreturn]] void Usage(const std::string& problem) {
-  throw ToolFailure(2, problem + "\n" + kUsage);
+  throw ToolFailure(2, problem + "\n" + UsageText());
 }
 
 // The module beside tavoprint in a build tree, else the one the package installed.
@@ -169,6 +192,7 @@ int Print(std::vector<std::string> args) {
   const auto printer = TakeOption(args, "--printer");
   const auto pdf = TakeOption(args, "--pdf");
   const auto wait = TakeWaitOption(args);
+  const bool allRecords = TakeFlag(args, "--all-records");
   RejectOptions(args);
   if (args.size() != 2) Usage("print needs DATA and RULE");
   if (printer && pdf) Usage("give either --printer or --pdf");
@@ -182,6 +206,7 @@ int Print(std::vector<std::string> args) {
     ScopedVariant found = control.Call("SetDefaultPrinter", {codepage::Utf8ToWide(*selection)});
     if (found->boolVal == 0) throw ToolFailure(1, "no printer named " + *selection);
   }
+  if (allRecords) return PrintAllRecords(control, data, rule, wait);
   control.Call("PrintXmlData", {data, rule});
   // The print path swallows its failures: the control keeps what happened beside the call.
   const LastPrintReport last = ReadLastPrint(control);
@@ -236,6 +261,10 @@ int Preview(std::vector<std::string> args) {
   const std::u16string data = ReadXmlFile(args[0]);
   const std::u16string rule = ReadXmlFile(args[1]);
   const std::u16string background = args.size() == 3 ? codepage::Utf8ToWide(args[2]) : u"";
+  if (args.size() == 3) {
+    if (const std::string warning = DensityWarning(args[2]); !warning.empty())
+      std::cerr << "tavoprint: " << warning << "\n";
+  }
   AutomationObject control(kProgId);
   if (png) {
     // What the dialog's page area would hold, without a window: the control's picture of it.
@@ -257,21 +286,20 @@ int Printers() {
 
 // The control's rule checker, reached by name like every other method.
 int Check(std::vector<std::string> args) {
-  bool json = false;
-  for (auto it = args.begin(); it != args.end();) {
-    if (*it == "--json") {
-      json = true;
-      it = args.erase(it);
-    } else {
-      ++it;
-    }
-  }
+  const bool json = TakeFlag(args, "--json");
+  const auto printer = TakeOption(args, "--printer");
+  const bool pdf = TakeFlag(args, "--pdf");
   RejectOptions(args);
+  if (printer && pdf) Usage("give either --printer or --pdf");
   if (args.empty() || args.size() > 2) Usage("check needs RULE and maybe DATA");
   const std::u16string rule = ReadXmlFile(args[0]);
   const std::u16string data = args.size() == 2 ? ReadXmlFile(args[1]) : u"";
   AutomationObject control(kProgId);
-  ScopedVariant answer = control.Call("CheckRule", {rule, data});
+  // With a printer, its sheet too: only its paper is read, nothing is selected.
+  ScopedVariant answer =
+      printer || pdf ? control.Call("CheckRuleForPrinter",
+                                    {rule, data, codepage::Utf8ToWide(pdf ? "pdf:" : *printer)})
+                     : control.Call("CheckRule", {rule, data});
   const std::string text = FormatValue(*answer.Get());
   const std::vector<Finding> findings = ParseFindings(text);
   if (json) {
@@ -302,13 +330,27 @@ int Run(std::vector<std::string> args) {
   if (command == "print") return Print(args);
   if (command == "preview") return Preview(args);
   if (command == "check") return Check(args);
+  if (command == "batch") return Batch(args, kProgId);
+  if (command == "site") return RunSite(args);
   if (command == "printers") {
     RejectOptions(args);
     if (!args.empty()) Usage("printers takes no arguments");
     return Printers();
   }
+  if (command == "bridge") {
+    const auto port = TakeOption(args, "--port");
+    RejectOptions(args);
+    if (!args.empty()) Usage("bridge takes no arguments");
+    const char* fromEnvironment = std::getenv("TAVO_BRIDGE_PORT");
+    const std::string text = port.value_or(fromEnvironment ? fromEnvironment : "17370");
+    uint16_t number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (error != std::errc() || end != text.data() + text.size() || number == 0)
+      Usage("not a port number: " + text);
+    return ShowBridge(number);
+  }
   if (command == "--help" || command == "-h" || command == "help") {
-    std::cout << kUsage;
+    std::cout << UsageText();
     return 0;
   }
   if (command == "--version") {

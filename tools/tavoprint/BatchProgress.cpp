@@ -1,0 +1,63 @@
+#include "BatchProgress.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace tavo::tool {
+namespace {
+
+std::string Clock(double seconds) {
+  const long whole = static_cast<long>(seconds + 0.5);
+  char text[32];
+  if (whole >= 3600)
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", whole / 3600, whole / 60 % 60, whole % 60);
+  else
+    std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
+  return text;
+}
+
+}  // namespace
+
+BatchProgress::BatchProgress(size_t files) : files_(files), terminal_(::isatty(STDERR_FILENO)) {}
+
+double BatchProgress::Seconds() const {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+}
+
+std::string BatchProgress::Rate() const {
+  const double seconds = Seconds();
+  char text[96];
+  std::snprintf(text, sizeof text, "%ld %s in %.1f s, %.1f pages per second", pages_,
+                pages_ == 1 ? "page" : "pages", seconds, seconds > 0 ? pages_ / seconds : 0.0);
+  return text;
+}
+
+void BatchProgress::FileDone(long pages) {
+  ++done_;
+  pages_ += pages;
+  Show(done_ == files_);
+}
+
+void BatchProgress::Show(bool now) {
+  if (!terminal_) return;
+  const auto time = std::chrono::steady_clock::now();
+  if (!now && time - lastShown_ < std::chrono::milliseconds(200)) return;
+  lastShown_ = time;
+  const double seconds = Seconds();
+  const double left =
+      done_ > 0 ? seconds / static_cast<double>(done_) * static_cast<double>(files_ - done_) : 0.0;
+  std::fprintf(stderr, "\r\033[Kbatch: %zu/%zu files, %ld pages, %.1f pages/s, %s left", done_,
+               files_, pages_, seconds > 0 ? pages_ / seconds : 0.0, Clock(left).c_str());
+  std::fflush(stderr);
+  shown_ = true;
+}
+
+void BatchProgress::Finish() {
+  if (!shown_) return;
+  std::fprintf(stderr, "\r\033[K");
+  std::fflush(stderr);
+  shown_ = false;
+}
+
+}  // namespace tavo::tool
