@@ -1,12 +1,15 @@
 // What the designer's tests stand on: the bridge of the e2e tests serving /designer/, the page
-// open in headless Chromium and connected, and the tools that draw a saved rule the way the
-// product does (tavoprint preview --png, the PDF printer and pdftoppm).
+// open in headless Chromium, or Firefox when TAVO_BROWSER says so, and connected, and the tools
+// that draw a saved rule the way the product does (tavoprint preview --png, the PDF printer and
+// pdftoppm).
 import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import { buildDir, launchBrowser, sourceDir, startBridge } from '../bridge/e2e/harness.mjs';
 
 export { sourceDir };
+/** The browser the designer's tests run in: TAVO_BROWSER, chromium (Playwright) or firefox. */
+export const browserName = process.env.TAVO_BROWSER ?? 'chromium';
 export const examples = path.join(sourceDir, 'examples/invoice');
 export const tavoprintProgram = path.join(buildDir, 'bin', 'tavoprint');
 export const invoiceRulePath = path.join(examples, 'rule.xml');
@@ -17,13 +20,21 @@ export const invoiceDataPath = path.join(examples, 'data.xml');
  * The bridge, a browser and the designer page, connected to the control.
  * @returns {Promise<{bridge: any, page: import('playwright-core').Page, origin: string, folder: string, close: () => Promise<void>}>}
  */
-export async function openDesigner({ viewport = { width: 1500, height: 950 } } = {}) {
-  const bridge = await startBridge();
-  const browser = await launchBrowser();
-  const page = await browser.browser.newPage();
+export async function openDesigner({ viewport = { width: 1500, height: 950 }, bridgeEnv = {} } = {}) {
+  const bridge = await startBridge({ env: bridgeEnv });
+  const browser = await launchBrowser(browserName);
+  const page = await browser.newPage();
   await page.setViewportSize(viewport);
   const origin = `http://127.0.0.1:${bridge.port}`;
   page.on('pageerror', (error) => console.error(`page error: ${error.message}`));
+  // Whatever the bridge's content policy refuses the designer is a fault of the designer: each
+  // browser tells the page itself, from the first line on.
+  await page.addInitScript(() => {
+    window.refusedByPolicy = [];
+    document.addEventListener('securitypolicyviolation', (event) => {
+      window.refusedByPolicy.push(`${event.violatedDirective} ${event.blockedURI}`);
+    });
+  });
   await page.goto(`${origin}/designer/`);
   await page.waitForFunction(() => document.getElementById('connection')?.dataset.state === 'ok', null, { timeout: 20000 })
     .catch(async (error) => {
@@ -32,8 +43,10 @@ export async function openDesigner({ viewport = { width: 1500, height: 950 } } =
   return {
     bridge, page, origin, folder: bridge.folderOf(origin),
     async close() {
+      const refused = await page.evaluate(() => window.refusedByPolicy).catch(() => []);
       await browser.close();
       await bridge.stop();
+      if (refused.length) throw new Error(`the content policy refused: ${refused.join('; ')}`);
     },
   };
 }
@@ -54,10 +67,15 @@ export async function saveRule(page) {
 /** The rule the page holds now, as it would save it. */
 export const currentRule = (page) => page.evaluate(() => window.designer.state.doc.serialize());
 
+/** Runs tavoprint with the bridge's registry: {status, stdout, stderr}. */
+export function runTavoprint(bridge, args) {
+  return spawnSync(tavoprintProgram, ['--registry', bridge.registry, ...args],
+    { encoding: 'utf8', env: { ...process.env, QT_QPA_PLATFORM: 'offscreen' } });
+}
+
 /** Runs tavoprint with the bridge's registry; throws with its output when it fails. */
 export function tavoprint(bridge, args) {
-  const run = spawnSync(tavoprintProgram, ['--registry', bridge.registry, ...args],
-    { encoding: 'utf8', env: { ...process.env, QT_QPA_PLATFORM: 'offscreen' } });
+  const run = runTavoprint(bridge, args);
   if (run.status !== 0) throw new Error(`tavoprint ${args.join(' ')}: ${run.status} ${run.stderr}${run.stdout}`);
   return run.stdout;
 }
@@ -70,13 +88,15 @@ export function workFile(bridge, name, text) {
 }
 
 /**
- * Pixels of a PNG, decoded by the page's browser: {width, height, data: number[] (RGBA)}.
+ * Pixels of a PNG, decoded by the page's browser: {width, height, data: Buffer (RGBA)}. They
+ * come back as Base64 text: millions of numbers one by one are more than a browser's automation
+ * protocol carries well (Firefox's tab ran out of memory).
  * @param {import('playwright-core').Page} page
  * @param {string} base64
  * @param {number} [width] scaled to this width (the browser's smooth scaling), else as it is
  */
-export function decodePng(page, base64, width) {
-  return page.evaluate(async ([png, w]) => {
+export async function decodePng(page, base64, width) {
+  const picture = await page.evaluate(async ([png, w]) => {
     const img = new Image();
     img.src = `data:image/png;base64,${png}`;
     await img.decode();
@@ -88,8 +108,11 @@ export function decodePng(page, base64, width) {
     context.imageSmoothingQuality = 'high';
     context.drawImage(img, 0, 0, canvas.width, canvas.height);
     const { data } = context.getImageData(0, 0, canvas.width, canvas.height);
-    return { width: canvas.width, height: canvas.height, data: Array.from(data) };
+    let text = '';
+    for (let i = 0; i < data.length; i += 0x8000) text += String.fromCharCode(...data.subarray(i, i + 0x8000));
+    return { width: canvas.width, height: canvas.height, data: btoa(text) };
   }, [base64, width]);
+  return { ...picture, data: Buffer.from(picture.data, 'base64') };
 }
 
 /** The page-to-screen factor of the stage and its position, to drag in rule pixels. */

@@ -98,14 +98,16 @@ test('the print-faithful view is the PDF printer\'s page, rasterized by pdftoppm
   console.log(`print page ${picture.width} x ${picture.height}: ${differing} of ${pixels} pixels differ by more than 64 (glyph and line edges), ${unmatched} have no match within a pixel; mean difference ${meanDifference.toFixed(2)}`);
   assert.ok(ink > 5000, `the page has the invoice on it (${ink} dark pixels)`);
   // Antialiasing moves an edge's grey by less than a pixel; anything drawn elsewhere, in another
-  // size or colour, leaves pixels without a match near them. (Measured: the same page gives
-  // about 1000 unmatched, 12000 edge pixels and a mean of 2.2; the page moved by 0.3 mm, a
-  // pixel here, gives 2300, 28000 and 5.2.)
-  assert.ok(unmatched < pixels * 0.0015, `${unmatched} pixels without a match within a pixel`);
-  assert.ok(differing < ink * 0.5, `${differing} edge pixels for ${ink} dark pixels`);
-  assert.ok(meanDifference < 3.5, `mean difference ${meanDifference}`);
-  // The sheet (A4 turned) lies over the form at the form's scale: 297 mm at 96 dpi.
-  assert.ok(Math.abs(shown.shownWidth - 297 / 25.4 * 96) < 1, `shown ${shown.shownWidth} px wide`);
+  // size or colour, leaves pixels without a match near them. Measured on the sample's own
+  // 241 x 140 mm sheet, for its 30800 dark pixels: the same page gives 1255 unmatched, 15400
+  // edge pixels and a difference of 74 grey steps per dark pixel; the page moved by 0.15 mm,
+  // half a pixel here, gives 2000, 25100 and 131.
+  assert.ok(unmatched < ink * 0.05, `${unmatched} pixels without a match within a pixel`);
+  assert.ok(differing < ink * 0.65, `${differing} edge pixels for ${ink} dark pixels`);
+  assert.ok(meanDifference * pixels < ink * 100, `mean difference ${meanDifference}`);
+  // The sheet (the PDF printer's is the rule's page) lies over the form at the form's scale:
+  // 241 mm at 96 dpi.
+  assert.ok(Math.abs(shown.shownWidth - 241 / 25.4 * 96) < 1, `shown ${shown.shownWidth} px wide`);
 });
 
 test('the dialog view is what tavoprint preview --png draws over the same form picture', { timeout: 240000 }, async () => {

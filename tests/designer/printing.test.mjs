@@ -36,7 +36,8 @@ test('the test print of the rule with the sample data reaches the PDF printer', 
 test('the calibration page prints, and the measured shift is taken up by the rule\'s custom offsets', async () => {
   const { page, folder } = designer;
   await openRule(page, invoiceRulePath);
-  const pdf = path.join(folder, 'test-print.pdf');
+  // Its own file: the test print beside it stays.
+  const pdf = path.join(folder, 'calibration.pdf');
   fs.rmSync(pdf, { force: true });
   const outcome = await printAndWait(page, '#print-calibration');
   assert.match(outcome, /^Calibration page: printed on pdf:/);

@@ -43,3 +43,26 @@ test('marked row fields get rows in the sample data, and indexed rows are writte
   assert.match(automatic, /repeatableRowAutoHeightAndTop="true"/);
   assert.match(automatic, /repeatableRowSpace="1\.5"/);
 });
+
+test('rows continue on further sheets after the form\'s slots, and the preview says how many', async () => {
+  const { page } = designer;
+  await openRule(page, invoiceRulePath);
+  await openPanel(page, 'rows-panel');
+  await openPanel(page, 'sample-panel');
+  await page.check('input[data-row-field="spmc"]');
+  await page.fill('#row-slots', '0');
+  await page.click('text=Continue rows on the next sheet');
+  assert.match(await page.textContent('#message'), /whole number from 1/);
+  await page.fill('#row-slots', '2');
+  await page.fill('#row-bottom', '');
+  await page.click('text=Continue rows on the next sheet');
+  let printing = (await currentRule(page)).match(/<printing[^>]*>/s)[0];
+  assert.match(printing, /repeatableRowsPerPage="2"/);
+  assert.doesNotMatch(printing, /repeatableRowBottom/);
+  // The sample's 3 rows on 2 slots: 2 sheets, the first shown.
+  await page.waitForFunction(() => /the first of 2 sheets/.test(document.getElementById('refresh-time').textContent));
+
+  await page.click('text=Print one sheet only');
+  printing = (await currentRule(page)).match(/<printing[^>]*>/s)[0];
+  assert.doesNotMatch(printing, /repeatableRowsPerPage/);
+});

@@ -1,6 +1,7 @@
 // What the designer is editing: the rule document, its undo history, the selection and the
 // form picture. Views listen for 'change' (the rule changed), 'selection', 'picture' and
-// 'rows' (the row-field marks changed), 'refused' (an edit the rule cannot hold).
+// 'rows' (the row-field marks changed), 'refused' (an edit the rule cannot hold), 'sheet' (the
+// printer's sheet the page lies on became known).
 import { RuleDocument } from '../rule/RuleDocument.js';
 import { History } from '../rule/History.js';
 
@@ -16,8 +17,16 @@ export class DesignerState extends EventTarget {
     /** @type {Set<string>} element uids */
     this.selection = new Set();
     this.fileName = 'rule.xml';
-    /** @type {{dataUrl: string, base64: string}|null} */
+    /** @type {{dataUrl: string, base64: string, name?: string, bytes?: Uint8Array}|null} */
     this.picture = null;
+    /** @type {{name: string, base64: string}|null} the form picture at 96 dpi the preview dialog shows */
+    this.dialogPicture = null;
+    /** @type {{widthMm: number, heightMm: number, label: string}|null} the chosen printer's sheet */
+    this.sheet = null;
+    /** @type {number|null} the rows the user last gave the form, for the sample data */
+    this.rowCount = null;
+    /** the rule's text when it was last opened or saved: anything else is unsaved work */
+    this.savedText = this.history.text;
     /** @type {Set<string>} field ids the user marked as row fields (the rule cannot say so with automatic rows) */
     this.rowMarks = new Set();
   }
@@ -36,6 +45,8 @@ export class DesignerState extends EventTarget {
     this.fileName = fileName;
     this.selection.clear();
     this.rowMarks.clear();
+    this.rowCount = null;
+    this.savedText = text;
     this.#emit('change', { label: 'Open' });
     this.#emit('selection');
   }
@@ -92,9 +103,41 @@ export class DesignerState extends EventTarget {
 
   redo() { this.#restore(this.history.redo(), 'Redo'); }
 
-  /** @param {{dataUrl: string, base64: string}|null} picture */
+  /** Whether the rule has changed since it was opened or last saved. */
+  get unsaved() {
+    return this.doc.serialize() !== this.savedText;
+  }
+
+  /** The rule as it now is has been saved. */
+  markSaved() {
+    this.savedText = this.doc.serialize();
+  }
+
+  /**
+   * A new form picture; its file name is noted in the rule, so that the rule says which scan it
+   * was laid out over.
+   * @param {{dataUrl: string, base64: string, name?: string, bytes?: Uint8Array}|null} picture
+   */
   setPicture(picture) {
     this.picture = picture;
+    this.dialogPicture = null;
+    if (picture?.name && this.doc.formPicture !== picture.name) {
+      this.change('Form picture', (doc) => { doc.formPicture = picture.name; });
+    }
+    this.#emit('picture');
+  }
+
+  /** @param {{widthMm: number, heightMm: number, label: string}|null} sheet */
+  setSheet(sheet) {
+    const same = sheet && this.sheet && ['widthMm', 'heightMm', 'label'].every((k) => sheet[k] === this.sheet[k]);
+    if (same || sheet === this.sheet) return;
+    this.sheet = sheet;
+    this.#emit('sheet');
+  }
+
+  /** @param {{name: string, base64: string}} picture */
+  setDialogPicture(picture) {
+    this.dialogPicture = picture;
     this.#emit('picture');
   }
 

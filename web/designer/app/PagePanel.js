@@ -1,5 +1,6 @@
 // The page settings: the printing element's attributes, every key the engine reads.
 import { pageKeys } from '../rule/Keys.js';
+import { resolutionOf } from '../rule/Geometry.js';
 import { keyField } from './keyField.js';
 
 /** @typedef {import('./DesignerState.js').DesignerState} DesignerState */
@@ -24,6 +25,9 @@ export class PagePanel {
       this.root.replaceChildren(note);
       return;
     }
+    // The page's size in rule pixels also shows in millimetres.
+    const { dpix, dpiy } = resolutionOf(this.state.doc);
+    const mm = { width: { dpi: dpix }, height: { dpi: dpiy } };
     this.root.replaceChildren(...pageKeys.map((key) => keyField(key, this.state.doc.setting(key.name),
       (value) => {
         this.writing = true;
@@ -32,7 +36,7 @@ export class PagePanel {
         } finally {
           this.writing = false;
         }
-      })));
+      }, { mm: mm[key.name] })));
     if (focusedKey) this.root.querySelector(`.key[data-key="${focusedKey}"] input`)?.focus();
   }
 }

@@ -1,29 +1,40 @@
 // The live preview: after each edit (debounced) the engine draws the page, either as the chosen
-// printer would receive it (renderPrintPage, shown over the form picture) or as the 96 dpi
-// preview dialog shows it (renderPreview, with the form picture under it). One request at a
-// time; an edit made while one is out makes its answer stale, and a fresh one follows.
-import { readBoolean } from '../rule/ValueSyntax.js';
+// printer would receive it (renderPrintPage, shown over the form picture), the same without the
+// printer's calibration (where the print lands on the form), or as the 96 dpi preview dialog
+// shows it (renderPreview, with the form picture under it). One request at a time; an edit made
+// while one is out makes its answer stale, and a fresh one follows. The printer's picture is its
+// whole sheet, which also gives the sheet's outline on the form.
+import { readBoolean, readReal } from '../rule/ValueSyntax.js';
 import { inWords } from './Connection.js';
+import { pageGeometry } from './pageGeometry.js';
+import { ruleForEngine } from './engineRule.js';
 import { sheetWidthMm } from './sheetSize.js';
 
 /** @typedef {import('./DesignerState.js').DesignerState} DesignerState */
 /** @typedef {import('./Connection.js').Connection} Connection */
+/** @typedef {'print'|'land'|'dialog'|'off'} View */
 
 const DEBOUNCE_MS = 300;
+
+/** A length measured off a picture, to the tenth of a millimetre its pixels allow. */
+const lengthText = (mm) => String(Math.abs(mm - Math.round(mm)) < 0.2 ? Math.round(mm) : Math.round(mm * 10) / 10);
+
+/** How the printer is named over its sheet. */
+const printerLabel = (printer) => (printer.startsWith('pdf:') ? 'the PDF printer' : printer);
 
 export class Preview {
   /**
    * @param {DesignerState} state
    * @param {Connection} connection
    * @param {{picture: HTMLImageElement, stage: HTMLElement,
-   *          time: HTMLElement, say: (text: string) => void, data: () => string,
+   *          time: HTMLElement, status: import('./StatusLine.js').StatusLine, data: () => string,
    *          printer: () => string, zoom: () => number}} parts
    */
   constructor(state, connection, parts) {
     this.state = state;
     this.connection = connection;
     this.parts = parts;
-    /** @type {'print'|'dialog'|'off'} */
+    /** @type {View} */
     this.view = 'print';
     this.timer = 0;
     this.generation = 0;
@@ -36,6 +47,8 @@ export class Preview {
     this.lastDrawMs = null;
     /** @type {Map<string, number>} the sheet width in millimetres each printer answered with */
     this.sheetWidths = new Map();
+    /** the edit (generation) the picture on screen is of */
+    this.shownGeneration = 0;
     /** resolves each time a picture is on screen */
     this.shown = Promise.resolve();
     this.#resetShown();
@@ -44,10 +57,10 @@ export class Preview {
     connection.addEventListener('open', () => this.schedule());
   }
 
-  /** @param {'print'|'dialog'|'off'} view */
+  /** @param {View} view */
   setView(view) {
     this.view = view;
-    this.parts.stage.dataset.view = view;
+    this.parts.stage.dataset.view = view === 'land' ? 'print' : view;
     this.parts.picture.hidden = true;
     this.schedule();
   }
@@ -70,7 +83,8 @@ export class Preview {
     if (!control) return;
     const generation = this.generation;
     const view = this.view;
-    const rule = this.state.doc.serialize();
+    const doc = this.state.doc;
+    const rule = ruleForEngine(doc, { withoutCorrection: view === 'land' });
     const data = this.parts.data();
     this.busy = true;
     const asked = performance.now();
@@ -80,21 +94,33 @@ export class Preview {
     let widthCss = 0;
     try {
       if (view === 'dialog') {
-        picture = await control.renderPreview(data, rule, this.state.picture?.base64 ?? '');
+        const background = this.state.dialogPicture ?? this.state.picture;
+        picture = await control.renderPreview(data, rule, background?.base64 ?? '');
         widthCss = picture.width * zoom; // drawn at 96 dpi, the screen's 100%
       } else {
         // The picture is the printer's whole sheet, whose top-left corner is the form's.
-        const landscape = readBoolean(this.state.doc.setting('landscape')) ?? false;
-        const guessMm = this.sheetWidths.get(`${printer}|${landscape}`) ?? (landscape ? 297 : 210);
+        const landscape = readBoolean(doc.setting('landscape')) ?? false;
+        const { widthMm, heightMm } = pageGeometry(doc);
+        const key = `${printer}|${landscape}|${widthMm}x${heightMm}`;
+        // Until the printer has answered: the PDF printer's sheet is the page, others' mostly A4.
+        const given = (readReal(doc.setting('pageWidth')) ?? 0) > 0 && (readReal(doc.setting('pageHeight')) ?? 0) > 0;
+        const guessMm = this.sheetWidths.get(key) ?? (printer.startsWith('pdf:') && given ? widthMm : landscape ? 297 : 210);
         const width = Math.round((guessMm / 25.4) * 96 * zoom * (window.devicePixelRatio || 1));
         picture = await control.renderPrintPage(data, rule, printer, width);
         const mm = sheetWidthMm(picture);
-        this.sheetWidths.set(`${printer}|${landscape}`, mm);
+        this.sheetWidths.set(key, mm);
         widthCss = (mm / 25.4) * 96 * zoom;
+        const heightMmOfSheet = (mm * picture.height) / picture.width;
+        // The PDF printer's sheet is the page itself when the rule gives one: no turning.
+        const turned = printer.startsWith('pdf:') && given ? '' : ` (${landscape ? 'landscape' : 'portrait'})`;
+        this.state.setSheet({
+          widthMm: mm, heightMm: heightMmOfSheet,
+          label: `Sheet of ${printerLabel(printer)}${turned}, ${lengthText(mm)} x ${lengthText(heightMmOfSheet)} mm`,
+        });
       }
     } catch (error) {
       this.connection.noteFailure(error);
-      if (generation === this.generation) this.parts.say(`The preview could not be drawn: ${inWords(error)}`);
+      if (generation === this.generation) this.parts.status.say(`The preview could not be drawn: ${inWords(error)}`, 'preview');
     } finally {
       this.busy = false;
     }
@@ -106,19 +132,22 @@ export class Preview {
       this.editedAt = null;
       return;
     }
+    this.parts.status.end('preview');
     this.lastDrawMs = performance.now() - asked;
-    await this.#show(picture, widthCss);
+    await this.#show(picture, widthCss, generation);
   }
 
-  async #show(picture, widthCss) {
+  async #show(picture, widthCss, generation) {
     const img = this.parts.picture;
     img.src = `data:image/png;base64,${picture.png}`;
     img.style.width = `${widthCss}px`;
     await img.decode().catch(() => {});
     img.hidden = false;
+    this.shownGeneration = generation;
     if (this.editedAt !== null) {
       this.lastRefreshMs = performance.now() - this.editedAt;
-      this.parts.time.textContent = `Preview refreshed in ${Math.round(this.lastRefreshMs)} ms (drawn in ${Math.round(this.lastDrawMs)} ms)`;
+      const sheets = picture.pages > 1 ? `; the first of ${picture.pages} sheets` : '';
+      this.parts.time.textContent = `Preview refreshed in ${Math.round(this.lastRefreshMs)} ms (drawn in ${Math.round(this.lastDrawMs)} ms)${sheets}`;
     }
     this.editedAt = null;
     this.#resolveShown();

@@ -1,18 +1,19 @@
 // The printer the preview is drawn for, the test print with the sample data, and calibration:
 // a page of millimetre grid and crosses printed on the pre-printed paper, and the shift the
 // user measured on it written into the rule as customOffsetLeft/customOffsetTop.
-import { applyMeasuredShift, calibrationRule } from '../rule/Calibration.js';
+import { applyMeasuredShift, calibrationRule, measuringInstructions } from '../rule/Calibration.js';
 import { inWords } from './Connection.js';
 
 /** @typedef {import('./DesignerState.js').DesignerState} DesignerState */
 /** @typedef {import('./Connection.js').Connection} Connection */
 
-/** The virtual PDF printer; a test print goes to this file in the page's folder. */
+/** The virtual PDF printer; a test print and a calibration page go to these files in the page's folder. */
 export const PDF_PRINTER = 'pdf:';
 const TEST_PRINT_FILE = 'test-print.pdf';
+const CALIBRATION_FILE = 'calibration.pdf';
 
 /** The printer as the control is told it: the PDF printer with its file in the page's folder. */
-const controlName = (printer) => (printer === PDF_PRINTER ? `pdf:${TEST_PRINT_FILE}` : printer);
+const controlName = (printer, file = TEST_PRINT_FILE) => (printer === PDF_PRINTER ? `pdf:${file}` : printer);
 
 export class PrintPanel extends EventTarget {
   /**
@@ -29,7 +30,7 @@ export class PrintPanel extends EventTarget {
     this.select = Object.assign(document.createElement('select'), { id: 'printer' });
     this.select.append(new Option('PDF file (pdf:)', PDF_PRINTER));
     this.select.addEventListener('change', () => this.dispatchEvent(new Event('change')));
-    const testPrint = button('Test print', () => this.#print(this.state.doc.serialize(), 'Test print'));
+    const testPrint = button('Test print', () => this.#print(this.state.doc.serialize(), 'Test print', TEST_PRINT_FILE));
     testPrint.id = 'test-print';
     this.outcome = Object.assign(document.createElement('p'), { id: 'print-outcome', className: 'note' });
     this.outcome.setAttribute('role', 'status');
@@ -38,9 +39,9 @@ export class PrintPanel extends EventTarget {
     calibration.append(Object.assign(document.createElement('legend'), { textContent: 'Calibration' }));
     const help = Object.assign(document.createElement('p'), {
       className: 'note',
-      textContent: 'Print the calibration page on the pre-printed paper and measure how far its crosses printed from the marks of the form: to the right and lower are positive, to the left and higher negative. Applying it moves the whole print back by that much.',
+      textContent: `Print the calibration page on the pre-printed paper, then ${measuringInstructions} Applying it moves the whole print back by that much (the rule's customOffsetLeft and customOffsetTop), once.`,
     });
-    const printCalibration = button('Print calibration page', () => this.#print(calibrationRule(this.state.doc), 'Calibration page'));
+    const printCalibration = button('Print calibration page', () => this.#print(calibrationRule(this.state.doc), 'Calibration page', CALIBRATION_FILE));
     printCalibration.id = 'print-calibration';
     const dx = numberInput('shift-x', 'Measured shift: printed to the right by (mm)');
     const dy = numberInput('shift-y', 'Measured shift: printed lower by (mm)');
@@ -53,8 +54,15 @@ export class PrintPanel extends EventTarget {
       }
       // A print that landed too far right is moved left by as much: the correction is the
       // opposite of the measured shift.
+      if (x === 0 && y === 0) {
+        this.say('Type the shift measured on the calibration page first.');
+        return;
+      }
       this.state.change('Calibrate', (doc) => applyMeasuredShift(doc, -x, -y));
-      this.say(`customOffsetLeft is now ${this.state.doc.setting('customOffsetLeft') ?? '0'} mm, customOffsetTop ${this.state.doc.setting('customOffsetTop') ?? '0'} mm.`);
+      // The correction is in the rule now: the fields start over for the next measurement.
+      dx.input.value = '';
+      dy.input.value = '';
+      this.say(`customOffsetLeft is now ${this.state.doc.setting('customOffsetLeft') ?? '0'} mm, customOffsetTop ${this.state.doc.setting('customOffsetTop') ?? '0'} mm. Preview "As it will land on the form" shows the print over the form without the correction.`);
     });
     apply.id = 'apply-shift';
     calibration.append(help, printCalibration, dx.row, dy.row, apply);
@@ -81,11 +89,11 @@ export class PrintPanel extends EventTarget {
     }
   }
 
-  async #print(rule, what) {
+  async #print(rule, what, file) {
     this.outcome.textContent = `${what}: printing…`;
     try {
       const control = this.connection.get();
-      const printer = controlName(this.select.value);
+      const printer = controlName(this.select.value, file);
       if (!(await control.SetDefaultPrinter(printer))) throw new Error(`The printer ${printer} cannot be selected`);
       await control.PrintXmlData(this.data(), rule);
       const last = await control.lastPrint();
@@ -111,7 +119,7 @@ function numberInput(id, text) {
   const row = document.createElement('div');
   row.className = 'row';
   const label = Object.assign(document.createElement('label'), { htmlFor: id, textContent: text });
-  const input = Object.assign(document.createElement('input'), { id, type: 'number', step: '0.1', value: '0', className: 'narrow' });
+  const input = Object.assign(document.createElement('input'), { id, type: 'number', step: '0.1', value: '', placeholder: '0', className: 'narrow' });
   row.append(label, input);
   return { row, input };
 }

@@ -1,13 +1,24 @@
-// The selected element's keys: every key the engine reads for its kind, as typed in the rule.
+// The selected elements' keys: every key the engine reads for the kind of one element, as typed
+// in the rule; for several, the keys they share, set on all at once; with none selected, the
+// font and size new elements start with.
 import { elementKeys } from '../rule/Keys.js';
+import { resolutionOf } from '../rule/Geometry.js';
 import { keyField } from './keyField.js';
 import { describe } from './Stage.js';
 import { readPicture } from './readPicture.js';
+import { newElementStyle, rememberStyle, styleKeys } from './newElementStyle.js';
 
 /** @typedef {import('./DesignerState.js').DesignerState} DesignerState */
+/** @typedef {import('../rule/RuleDocument.js').RuleElement} RuleElement */
 
 /** @type {import('../rule/Keys.js').KeyInfo} */
 const textKey = { name: 'text', type: 'text', defaultText: 'empty: the label draws nothing' };
+
+/** Keys in rule pixels, by the axis whose resolution they are written at. */
+const axisOf = { left: 'x', right: 'x', fromx: 'x', tox: 'x', top: 'y', bottom: 'y', fromy: 'y', toy: 'y' };
+
+/** Keys that name one element: set on several at once they would all bind the same field. */
+const ownKeys = new Set(['id']);
 
 export class PropertyPanel {
   /** @param {DesignerState} state @param {HTMLElement} root */
@@ -27,29 +38,69 @@ export class PropertyPanel {
 
   render() {
     const selected = this.state.selected();
-    if (selected.length !== 1) {
-      const note = document.createElement('p');
-      note.className = 'note';
-      note.textContent = selected.length === 0 ? 'Select an element.' : `${selected.length} elements selected.`;
-      this.root.replaceChildren(note);
-      return;
-    }
     // Keep the focused key focused across the redraw that its own change causes.
     const focusedKey = /** @type {HTMLElement|null} */ (this.root.querySelector('.key:focus-within'))?.dataset.key;
-    const [el] = selected;
+    if (selected.length === 0) this.root.replaceChildren(...this.#newElementKeys());
+    else if (selected.length === 1) this.root.replaceChildren(...this.#oneElement(selected[0]));
+    else this.root.replaceChildren(...this.#severalElements(selected));
+    if (focusedKey) this.root.querySelector(`.key[data-key="${focusedKey}"] input`)?.focus();
+  }
+
+  /** Millimetres beside the rule pixels of a key along its axis. */
+  #mm(name) {
+    const axis = axisOf[name];
+    if (!axis) return undefined;
+    const { dpix, dpiy } = resolutionOf(this.state.doc);
+    return { dpi: axis === 'x' ? dpix : dpiy };
+  }
+
+  /** @param {RuleElement} el */
+  #oneElement(el) {
     const heading = document.createElement('h2');
     heading.textContent = describe(el);
     const keys = elementKeys[el.kind] ?? elementKeys.text;
     const fields = keys.map((key) => keyField(key, el.get(key.name),
-      (value) => this.#write(`Set ${key.name}`, () => el.set(key.name, value))));
+      (value) => this.#write(`Set ${key.name}`, () => el.set(key.name, value)), { mm: this.#mm(key.name) }));
     const parts = [heading, ...fields];
     // The "text" property is a child element, not an attribute: a label's words, an image's picture.
     if (el.kind === 'text') {
       parts.splice(1, 0, keyField(textKey, el.text, (value) => this.#write('Set text', () => { el.text = value ?? ''; })));
     }
     if (el.kind === 'image') parts.push(this.#pictureChooser(el));
-    this.root.replaceChildren(...parts);
-    if (focusedKey) this.root.querySelector(`.key[data-key="${focusedKey}"] input`)?.focus();
+    return parts;
+  }
+
+  /** @param {RuleElement[]} elements */
+  #severalElements(elements) {
+    const heading = document.createElement('h2');
+    heading.textContent = `${elements.length} elements selected: the keys they share`;
+    const keyLists = elements.map((el) => elementKeys[el.kind] ?? elementKeys.other);
+    const shared = keyLists[0].filter((key) => !ownKeys.has(key.name)
+      && keyLists.every((keys) => keys.some((k) => k.name === key.name)));
+    const fields = shared.map((key) => {
+      const values = elements.map((el) => el.get(key.name));
+      const same = values.every((v) => v === values[0]);
+      return keyField(key, same ? values[0] : null, (value) => this.#write(`Set ${key.name} of ${elements.length} elements`, () => {
+        for (const el of elements) el.set(key.name, value);
+      }), { mm: this.#mm(key.name), placeholder: same ? undefined : 'several values: type one for all' });
+    });
+    return [heading, ...fields];
+  }
+
+  #newElementKeys() {
+    const heading = document.createElement('h2');
+    heading.textContent = 'New text labels and data fields';
+    const note = Object.assign(document.createElement('p'), {
+      className: 'note',
+      textContent: 'Select an element to see its keys. New labels and fields start with this font and size (this browser remembers them for this page).',
+    });
+    const style = newElementStyle();
+    const fields = styleKeys.map((name) => {
+      const key = elementKeys.field.find((k) => k.name === name);
+      return keyField({ ...key, defaultText: name === 'fontName' ? '宋体' : '10' }, style[name] ?? null,
+        (value) => rememberStyle(name, value));
+    });
+    return [heading, note, ...fields];
   }
 
   // The panel's own edit: the focus stays where the user moves it (Tab leads on).
@@ -63,9 +114,9 @@ export class PropertyPanel {
   }
 
   #retitle() {
-    const [el] = this.state.selected();
+    const selected = this.state.selected();
     const heading = this.root.querySelector('h2');
-    if (el && heading) heading.textContent = describe(el);
+    if (selected.length === 1 && heading) heading.textContent = describe(selected[0]);
   }
 
   #pictureChooser(el) {

@@ -1,10 +1,18 @@
 // The sample data the preview and the test print use: made from the rule's field ids until the
 // user edits it, then theirs; edited as a table (document fields, then rows) or as XML.
 import { buildData, parseData, sampleDataFor } from '../rule/SampleData.js';
-import { decodeXmlFile } from './xmlFileText.js';
+import { rowSlots } from '../rule/Rows.js';
+import { saveDownload } from './saving.js';
+import { decodeXmlFile, textToSave } from './xmlFileText.js';
 
 /** @typedef {import('./DesignerState.js').DesignerState} DesignerState */
 /** @typedef {{name: string, value: string}} Field */
+
+/** Sample data made from the rule: as many rows as the rule (or the user) gives the form. */
+function madeFromRule(state) {
+  const rows = rowSlots(state.doc) ?? state.rowCount ?? 3;
+  return sampleDataFor(state.doc, { rows, markedIds: state.rowMarks });
+}
 
 export class SamplePanel extends EventTarget {
   /** @param {DesignerState} state @param {HTMLElement} root */
@@ -14,12 +22,12 @@ export class SamplePanel extends EventTarget {
     this.root = root;
     /** true while the data follows the rule's fields */
     this.following = true;
-    this.text = sampleDataFor(state.doc, { markedIds: state.rowMarks });
+    this.text = madeFromRule(state);
     this.error = '';
     this.#build();
     const follow = () => {
       if (!this.following) return;
-      const text = sampleDataFor(state.doc, { markedIds: state.rowMarks });
+      const text = madeFromRule(state);
       if (text !== this.text) this.#set(text, true);
     };
     state.addEventListener('change', (e) => { if (!e.detail.live) follow(); });
@@ -61,7 +69,7 @@ export class SamplePanel extends EventTarget {
     this.xml = xml;
     const remake = button('Make from the rule', () => {
       this.following = true;
-      this.#set(sampleDataFor(this.state.doc, { markedIds: this.state.rowMarks }), true);
+      this.#set(madeFromRule(this.state), true);
     });
     const addRow = button('Add a row', () => this.#editTable((table) => {
       table.rows.push((table.rows[table.rows.length - 1] ?? []).map(({ name }) => ({ name, value: '' })));
@@ -76,12 +84,14 @@ export class SamplePanel extends EventTarget {
       if (file) this.useText(decodeXmlFile(await file.arrayBuffer()).text);
     });
     const openLabel = Object.assign(document.createElement('label'), { htmlFor: open.id, textContent: 'Open a data file' });
+    const save = button('Save the data', () => saveDownload(textToSave(this.text), 'data.xml'));
+    save.id = 'save-data';
     const actions = document.createElement('div');
     actions.className = 'row';
     actions.append(remake, addRow, dropRow);
     const openRow = document.createElement('div');
     openRow.className = 'row';
-    openRow.append(openLabel, open);
+    openRow.append(openLabel, open, save);
     this.root.replaceChildren(tableArea, actions, openRow, xmlLabel, xml);
     this.#renderTable();
   }

@@ -3,6 +3,7 @@
 // and resizes the selection. Coordinates are kept in rule pixels.
 import { snap } from '../rule/Geometry.js';
 import { clickedBox, elementDefaults } from './elementDefaults.js';
+import { newElementStyle } from './newElementStyle.js';
 import { stageScale, stageSize } from './pageGeometry.js';
 
 /** @typedef {import('./DesignerState.js').DesignerState} DesignerState */
@@ -15,7 +16,7 @@ export class Stage {
   /**
    * @param {DesignerState} state
    * @param {{stage: HTMLElement, boxes: HTMLElement, band: HTMLElement, picture: HTMLImageElement,
-   *          say: (text: string) => void}} parts
+   *          outline: HTMLElement, status: import('./StatusLine.js').StatusLine}} parts
    */
   constructor(state, parts) {
     this.state = state;
@@ -35,6 +36,7 @@ export class Stage {
     state.addEventListener('change', () => this.render());
     state.addEventListener('selection', () => this.render());
     state.addEventListener('picture', () => this.render());
+    state.addEventListener('sheet', () => this.render());
   }
 
   /** @param {string|null} kind */
@@ -42,7 +44,8 @@ export class Stage {
     this.adding = kind;
     this.parts.stage.classList.toggle('adding', kind !== null);
     this.onAddingChange(kind);
-    if (kind) this.parts.say(`Drag on the form to place the ${kind === 'text' ? 'text label' : kind}, or press Enter on the form; Escape cancels.`);
+    if (kind) this.parts.status.say(`Drag on the form to place the ${kind === 'text' ? 'text label' : kind}, or press Enter on the form; Escape cancels.`, 'adding');
+    else this.parts.status.end('adding');
   }
 
   setZoom(zoom) {
@@ -102,6 +105,19 @@ export class Stage {
       return box;
     });
     this.parts.boxes.replaceChildren(...boxes);
+    this.#renderSheet();
+  }
+
+  // The printer's sheet as the page lies on it, from the paper's corner: where it is smaller
+  // than the page, the outline crosses the form where the paper ends.
+  #renderSheet() {
+    const { sheet } = this.state;
+    const outline = this.parts.outline;
+    outline.hidden = !sheet;
+    if (!sheet) return;
+    const perMm = (96 / 25.4) * this.zoom;
+    Object.assign(outline.style, { width: `${sheet.widthMm * perMm}px`, height: `${sheet.heightMm * perMm}px` });
+    outline.querySelector('span').textContent = sheet.label;
   }
 
   /** @returns {{x: number, y: number}} the pointer in rule pixels */
@@ -212,7 +228,7 @@ export class Stage {
   #add(box) {
     const kind = this.adding;
     const usedIds = this.state.doc.elements().map((el) => el.get('id') ?? '');
-    const { attrs, text } = elementDefaults(kind, box, usedIds);
+    const { attrs, text } = elementDefaults(kind, box, usedIds, newElementStyle());
     let added = null;
     this.state.change(`Add ${kind}`, (doc) => { added = doc.addElement(kind, attrs, text); });
     this.arm(null);

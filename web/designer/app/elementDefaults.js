@@ -3,7 +3,7 @@
 
 /** @typedef {{left: number, top: number, right: number, bottom: number}} Box */
 
-const textStyle = {
+const defaultTextStyle = {
   horzAlign: 'otaLeft', vertAlign: 'otaMiddle', fontName: '宋体', fontSize: '10', fontColor: 'clBlack', wordBreak: 'false',
 };
 
@@ -11,10 +11,12 @@ const textStyle = {
  * @param {'text'|'field'|'line'|'rectangle'|'image'|'barcode'} kind
  * @param {Box} box rule pixels
  * @param {string[]} usedIds the field ids the rule has already
+ * @param {Record<string, string>} [style] the user's font and size for new text
  * @returns {{attrs: Record<string, string>, text: string}}
  */
-export function elementDefaults(kind, box, usedIds) {
+export function elementDefaults(kind, box, usedIds, style = {}) {
   const place = { left: `${box.left}`, top: `${box.top}`, right: `${box.right}`, bottom: `${box.bottom}` };
+  const textStyle = { ...defaultTextStyle, ...style };
   switch (kind) {
     case 'text':
       return { attrs: { type: 'text', ...place, ...textStyle }, text: 'Label' };

@@ -2,19 +2,27 @@
 // engine would not accept it), the values the engine knows as suggestions, and a line that
 // says what the engine will use when the value falls back to its default.
 import { describeValue } from '../rule/Keys.js';
-import { colourToCss } from '../rule/ValueSyntax.js';
+import { mmToRule, ruleToMm } from '../rule/Geometry.js';
+import { colourToCss, readInteger, readReal } from '../rule/ValueSyntax.js';
 
 /** @typedef {import('../rule/Keys.js').KeyInfo} KeyInfo */
 
 let serial = 0;
 
 /**
+ * @typedef {{dpi: number}} MmScale rule pixels of this key at this resolution are shown in
+ *   millimetres beside them, and can be typed in millimetres
+ */
+
+/**
  * @param {KeyInfo} key
  * @param {string|null} value the attribute's text, null when absent
  * @param {(text: string|null) => void} write called on a change; the empty text removes the key
+ * @param {{mm?: MmScale, placeholder?: string}} [options] placeholder: what the empty input
+ *   says instead of the key's default (several elements with different values)
  * @returns {HTMLElement}
  */
-export function keyField(key, value, write) {
+export function keyField(key, value, write, options = {}) {
   const id = `key-${key.name}-${++serial}`;
   const row = document.createElement('div');
   row.className = 'key';
@@ -27,7 +35,7 @@ export function keyField(key, value, write) {
   input.type = 'text';
   input.name = key.name;
   input.value = value ?? '';
-  input.placeholder = key.defaultText ?? '';
+  input.placeholder = options.placeholder ?? key.defaultText ?? '';
   input.spellcheck = false;
   input.autocomplete = 'off';
   const choices = key.choices ?? (key.type === 'boolean' ? ['True', 'False'] : null);
@@ -69,7 +77,39 @@ export function keyField(key, value, write) {
   const line = document.createElement('div');
   line.className = 'key-input';
   line.append(input, swatch);
+  if (options.mm) line.append(mmInput(key, input, options.mm, write));
   row.prepend(label);
   row.append(line, note);
   return row;
+}
+
+/** Millimetres beside a length in rule pixels: they follow the pixels, and typed, set them. */
+function mmInput(key, pixels, { dpi }, write) {
+  const mm = document.createElement('input');
+  mm.type = 'text';
+  mm.inputMode = 'decimal';
+  mm.className = 'mm';
+  mm.setAttribute('aria-label', `${key.name} in millimetres`);
+  mm.autocomplete = 'off';
+  const unit = Object.assign(document.createElement('span'), { className: 'unit', textContent: 'mm' });
+  const show = () => {
+    const px = readInteger(pixels.value);
+    mm.value = px === null ? '' : String(Math.round(ruleToMm(px, dpi) * 100) / 100);
+  };
+  pixels.addEventListener('input', show);
+  mm.addEventListener('change', () => {
+    const value = readReal(mm.value);
+    if (value === null) {
+      show();
+      return;
+    }
+    pixels.value = String(mmToRule(value, dpi));
+    pixels.dispatchEvent(new Event('input'));
+    write(pixels.value);
+  });
+  show();
+  const wrap = document.createElement('span');
+  wrap.className = 'mm-input';
+  wrap.append(mm, unit);
+  return wrap;
 }

@@ -4,40 +4,47 @@ import { RuleDocument } from '../rule/RuleDocument.js';
 import { Connection, inWords } from './Connection.js';
 import { DesignerState } from './DesignerState.js';
 import { ElementList } from './ElementList.js';
+import { FormPanel } from './FormPanel.js';
 import { PagePanel } from './PagePanel.js';
 import { pageGeometry } from './pageGeometry.js';
 import { Preview } from './Preview.js';
 import { PrintPanel } from './PrintPanel.js';
 import { PropertyPanel } from './PropertyPanel.js';
 import { RowsPanel } from './RowsPanel.js';
+import { RuleFindings } from './RuleFindings.js';
 import { SamplePanel } from './SamplePanel.js';
 import { Stage } from './Stage.js';
+import { StatusLine } from './StatusLine.js';
 import { readPicture } from './readPicture.js';
-import { saveDownload, saveToFolder } from './saving.js';
+import { saveDownload, saveToFolder, whereWritten } from './saving.js';
 import { decodeXmlFile, textToSave } from './xmlFileText.js';
 
 const $ = (id) => /** @type {any} */ (document.getElementById(id));
 
-const message = $('message');
+const status = new StatusLine($('message'));
 /** @param {string} text */
-const say = (text) => { message.textContent = text; };
+const say = (text) => status.say(text);
 
 const state = new DesignerState();
 const connection = new Connection($('connection'), $('reconnect'));
-const stage = new Stage(state, { stage: $('stage'), boxes: $('boxes'), band: $('band'), picture: $('form-picture'), say });
+const stage = new Stage(state, {
+  stage: $('stage'), boxes: $('boxes'), band: $('band'), picture: $('form-picture'), outline: $('sheet-outline'), status,
+});
 const sample = new SamplePanel(state, $('sample-data'));
 const printing = new PrintPanel(state, connection, $('printing'), () => sample.data(), say);
 const preview = new Preview(state, connection, {
-  picture: $('preview-picture'), stage: $('stage'), time: $('refresh-time'), say,
+  picture: $('preview-picture'), stage: $('stage'), time: $('refresh-time'), status,
   data: () => sample.data(), printer: () => printing.printer(), zoom: () => stage.zoom,
 });
-new PropertyPanel(state, $('properties'));
-new PagePanel(state, $('page-settings'));
-new RowsPanel(state, $('rows'), say);
+const findings = new RuleFindings(state, connection, $('findings'), { data: () => sample.data(), printer: () => printing.printer() });
+const form = new FormPanel(state, connection, $('form-info'), status);
+new PropertyPanel(state, $('properties')).render();
+new PagePanel(state, $('page-settings')).render();
+new RowsPanel(state, $('rows'), say).render();
 new ElementList(state, $('element-list'), $('ignored-elements'));
-sample.addEventListener('change', () => preview.schedule());
+sample.addEventListener('change', () => { preview.schedule(); findings.schedule(); });
 state.addEventListener('refused', (e) => say(`Not changed: ${e.detail.message}.`));
-printing.addEventListener('change', () => preview.schedule());
+printing.addEventListener('change', () => { state.setSheet(null); preview.schedule(); findings.schedule(); });
 
 // Files.
 $('open-rule').addEventListener('change', async (event) => {
@@ -48,7 +55,9 @@ $('open-rule').addEventListener('change', async (event) => {
     state.open(text, file.name);
     $('save-name').value = file.name;
     const saved = encoding === 'utf-8' ? '' : ` It was written in ${encoding}; it is saved in UTF-8.`;
-    say(`Opened ${file.name}: ${state.doc.elements().length} elements.${saved}`);
+    const picture = state.doc.formPicture;
+    const scan = picture && picture !== state.picture?.name ? ` It was laid out over the form picture ${picture}: open that with Form picture….` : '';
+    say(`Opened ${file.name}: ${state.doc.elements().length} elements.${saved}${scan}`);
   } catch (error) {
     const where = error.line ? ` (line ${error.line}, column ${error.column})` : '';
     say(`${file.name} is not a rule document: ${error.message}${where}`);
@@ -59,23 +68,28 @@ $('open-form').addEventListener('change', async (event) => {
   const file = event.target.files?.[0];
   if (!file) return;
   state.setPicture(await readPicture(file));
-  say(`Form picture ${file.name}, drawn at the page's size.`);
+  await form.ready;
+  say(`Form picture ${file.name}, drawn at the page's size. ${form.summary()}`);
   event.target.value = '';
 });
 $('new-rule').addEventListener('click', () => {
   const { widthMm, heightMm } = pageGeometry(state.doc);
+  if (state.unsaved && !window.confirm('The rule has changes that are not saved. Start a new rule all the same?')) return;
   state.open(RuleDocument.blank({ pageWidth: widthMm, pageHeight: heightMm }).serialize(), 'rule.xml');
   say('A new rule of the same page size.');
 });
 $('save-download').addEventListener('click', () => {
   saveDownload(textToSave(state.doc.serialize()), $('save-name').value || state.fileName);
+  state.markSaved();
   say(`Saved ${$('save-name').value || state.fileName} to your downloads.`);
 });
 $('save-folder').addEventListener('click', async () => {
   const name = $('save-name').value.trim();
   try {
-    await saveToFolder(connection.get(), name, textToSave(state.doc.serialize()));
-    say(`Wrote ${name} into the page's folder.`);
+    const text = state.doc.serialize();
+    await saveToFolder(connection.get(), name, textToSave(text));
+    if (state.doc.serialize() === text) state.markSaved();
+    say(`Wrote ${whereWritten(name)}.`);
   } catch (error) {
     connection.noteFailure(error);
     say(`${name} was not written: ${inWords(error)}`);
@@ -162,8 +176,15 @@ function updateButtons() {
   for (const b of document.querySelectorAll('[data-distribute]')) b.disabled = count < 3;
 }
 
+// Leaving the page (reload, closing the tab) with work not saved asks first.
+window.addEventListener('beforeunload', (event) => {
+  if (!state.unsaved) return;
+  event.preventDefault();
+  event.returnValue = '';
+});
+
 // For the browser's console and scripted checks: the state and the preview's last timing.
-window.designer = { state, stage, preview, sample, printing, connection };
+window.designer = { state, stage, preview, sample, printing, connection, findings, form };
 
 stage.render();
 updateButtons();

@@ -14,6 +14,9 @@ const pageSettings = [
   'customOffsetTop', 'textPaddingHorz', 'textPaddingVert', 'width', 'height', 'landscape',
 ];
 
+/** Where to measure, in the words of both the printed page and the designer's panel. */
+export const measuringInstructions = 'measure how far each cross lies from the paper\'s left edge (x) and top edge (y), and take from it the position printed beside the cross: that is the shift, positive when it printed further right or lower.';
+
 /** How far the cross marks stand from the page's corners, in millimetres. */
 export const crossInsetMm = 20;
 
@@ -87,7 +90,7 @@ export function calibrationRule(doc) {
     if (onRight) label(cx - 30, cy + 1.5, cx - 1.5, cy + 5.5, text, { horzAlign: 'otaRight', fontSize: '7', fontColor: 'clBlack' });
     else label(cx + 1.5, cy + 1.5, cx + 30, cy + 5.5, text, { fontSize: '7', fontColor: 'clBlack' });
   }
-  const note = '校准页 Calibration page: measure how far each cross printed from its stated position (x from the left edge, y from the top edge).';
+  const note = `校准页 Calibration page: ${measuringInstructions}`;
   label(Math.min(12, width / 4), height / 2 + 7, Math.max(width - 12, width * 3 / 4), height / 2 + 17, note,
     { horzAlign: 'otaCenter', fontSize: '7', fontColor: 'clBlack', wordBreak: 'true' });
   return page.serialize();

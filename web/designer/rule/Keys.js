@@ -54,6 +54,9 @@ export const pageKeys = Object.freeze([
   key('height', 'integer', '0, so the page height in millimetres', rulePx),
   key('landscape', 'boolean', 'false (portrait)', { choices: booleans }),
   key('bgImage', 'text', 'none'),
+  key('pageAsPaper', 'boolean', 'false (a CUPS job prints on the queue\'s paper)', { choices: booleans }),
+  key('repeatableRowsPerPage', 'integer', '0 (rows do not continue on a next sheet)', { min: 0 }),
+  key('repeatableRowBottom', 'integer', '0 (automatic rows do not continue)', rulePx),
 ]);
 
 const type = key('type', 'text', 'none (the element only receives data)', { choices: typeNames });

@@ -1,6 +1,6 @@
 // Repeatable rows: which fields are row fields, automatic row layout, and indexed rows, for
 // which the rule holds one copy of each row field per row.
-import { readBoolean, readInteger } from './ValueSyntax.js';
+import { alignmentNames, readBoolean, readInteger, textToAlign } from './ValueSyntax.js';
 
 /**
  * @typedef {import('./RuleDocument.js').RuleDocument} RuleDocument
@@ -92,4 +92,46 @@ export function writeIndexedRows(doc, elements, count, pitchPx) {
     }
   }
   return copies;
+}
+
+/**
+ * How many rows the rule holds places for: one more than the highest row number its copies of
+ * the row fields give; null when it has no copies (automatic rows, or none written yet).
+ * @param {RuleDocument} doc
+ * @returns {number|null}
+ */
+export function rowSlots(doc) {
+  const numbers = doc.elements().map(rowNumberOf).filter((n) => n !== null && n >= 1);
+  return numbers.length === 0 ? null : Math.max(...numbers) + 1;
+}
+
+/**
+ * The copies written for rows 1 and later: what automatic rows do not use (their index is not
+ * looked at, so each copy draws every row a second time at its own place).
+ * @param {RuleDocument} doc
+ */
+export function rowCopies(doc) {
+  return doc.elements().filter((el) => el.get('id') && (rowNumberOf(el) ?? 0) >= 1);
+}
+
+/** Takes the copies for rows 1 and later out of the rule; answers how many. */
+export function removeRowCopies(/** @type {RuleDocument} */ doc) {
+  const copies = rowCopies(doc);
+  for (const el of copies) doc.removeElement(el);
+  return copies.length;
+}
+
+/**
+ * Puts the text of the elements bound to these fields at the top of their boxes: automatic rows
+ * move only a row's top, so text placed lower in its box lands lower row by row.
+ * @param {RuleDocument} doc
+ * @param {Iterable<string>} ids
+ * @returns {RuleElement[]} the elements changed
+ */
+export function alignRowFieldsTop(doc, ids) {
+  const wanted = new Set(ids);
+  const changed = doc.elements().filter((el) => wanted.has(el.get('id') ?? '') && el.kind !== 'image'
+    && el.kind !== 'barcode' && alignmentNames[textToAlign(el.get('vertAlign') ?? '')] !== 'otaTop');
+  for (const el of changed) el.set('vertAlign', 'otaTop');
+  return changed;
 }

@@ -17,6 +17,10 @@ export { RuleElement, RuleNode };
 
 const indentUnit = '  ';
 
+/** The processing instruction that names the rule's form picture; the engine ignores it. */
+const formPictureTarget = 'tavo-form-picture';
+const formPicturePi = new RegExp(`^<\\?${formPictureTarget}(?:[ \\t\\r\\n]+([^]*?))?[ \\t\\r\\n]*\\?>$`);
+
 /** The blanks a node's line starts with, '' when it shares its line. */
 function lineIndent(/** @type {XmlNode} */ node) {
   return (indentBefore(node) ?? '').replace(/^\r?\n/, '');
@@ -106,6 +110,44 @@ export class RuleDocument {
   /** The text, byte for byte what was parsed where nothing changed. */
   serialize() {
     return serializeDocument(this.xml);
+  }
+
+  /**
+   * The file name of the form picture the rule was designed over, as the designer noted it in
+   * a processing instruction before the root element; null when there is none.
+   * @returns {string|null}
+   */
+  get formPicture() {
+    const node = this.xml.prolog.find((n) => n.kind === 'pi' && formPicturePi.test(n.raw));
+    return node ? formPicturePi.exec(node.raw)[1] ?? '' : null;
+  }
+
+  /**
+   * Notes the form picture's file name (null removes the note). The note stands on its own
+   * line after the XML declaration; the rest of the text stays as it was.
+   * @param {string|null} name
+   */
+  set formPicture(name) {
+    const prolog = this.xml.prolog;
+    const at = prolog.findIndex((n) => n.kind === 'pi' && formPicturePi.test(n.raw));
+    if (name === null || name === undefined) {
+      if (at === -1) return;
+      const next = prolog[at + 1];
+      prolog.splice(at, next?.kind === 'text' && next.raw === '\n' ? 2 : 1);
+      return;
+    }
+    const text = String(name);
+    if (text.includes('?>') || /[\u0000-\u001f\u007f]/.test(text) || text.trim() !== text || text === '') {
+      throw new RangeError('the form picture\'s file name cannot be noted in the rule');
+    }
+    const raw = `<?${formPictureTarget} ${text}?>`;
+    if (at !== -1) {
+      prolog[at].raw = raw;
+      return;
+    }
+    const declaration = prolog.findIndex((n) => n.kind === 'pi' && n.raw.startsWith('<?xml'));
+    if (declaration !== -1) prolog.splice(declaration + 1, 0, { kind: 'text', raw: '\n' }, { kind: 'pi', raw });
+    else prolog.splice(prolog[0]?.kind === 'text' ? 1 : 0, 0, { kind: 'pi', raw }, { kind: 'text', raw: '\n' });
   }
 
   /**
