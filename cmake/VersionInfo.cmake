@@ -13,6 +13,27 @@ set(TAVO_VERSION_CODEPAGE "0x04B0")
 
 set(TAVO_VERSIONINFO_GENERATOR_SOURCE ${CMAKE_CURRENT_LIST_DIR}/../tools/versioninfo/GenerateVersionInfo.cpp)
 
+# The generator runs at build time, on the build machine. Natively it is one more target of the
+# tree; in a cross build that target would be a program of the target architecture, so the
+# generator is compiled instead with the build machine's own compiler (it needs nothing but
+# the C++ standard library, and its output is the same bytes on every architecture).
+if(CMAKE_CROSSCOMPILING)
+  find_program(TAVO_HOST_CXX_COMPILER NAMES c++ g++ clang++ NO_CMAKE_FIND_ROOT_PATH REQUIRED
+               DOC "The build machine's C++ compiler, for the tools the build runs")
+  set(TAVO_VERSIONINFO_GENERATOR ${PROJECT_BINARY_DIR}/host/tavo_versioninfo_gen)
+  add_custom_command(
+    OUTPUT ${TAVO_VERSIONINFO_GENERATOR}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/host
+    COMMAND ${TAVO_HOST_CXX_COMPILER} -std=c++20 -O2 -o ${TAVO_VERSIONINFO_GENERATOR}
+            ${TAVO_VERSIONINFO_GENERATOR_SOURCE}
+    DEPENDS ${TAVO_VERSIONINFO_GENERATOR_SOURCE}
+    COMMENT "Building the version resource generator for the build machine"
+    VERBATIM)
+  add_custom_target(tavo_versioninfo_gen DEPENDS ${TAVO_VERSIONINFO_GENERATOR})
+else()
+  set(TAVO_VERSIONINFO_GENERATOR tavo_versioninfo_gen)
+endif()
+
 function(tavo_add_version_info target)
   if(NOT TARGET tavo_versioninfo_gen)
     add_executable(tavo_versioninfo_gen ${TAVO_VERSIONINFO_GENERATOR_SOURCE})
@@ -48,8 +69,8 @@ String.OleSelfRegister=
 ")
   add_custom_command(
     OUTPUT ${source}
-    COMMAND tavo_versioninfo_gen ${definition} ${source}
-    DEPENDS tavo_versioninfo_gen ${definition}
+    COMMAND ${TAVO_VERSIONINFO_GENERATOR} ${definition} ${source}
+    DEPENDS tavo_versioninfo_gen ${TAVO_VERSIONINFO_GENERATOR} ${definition}
     COMMENT "Generating the version resource of ${target}"
     VERBATIM)
   target_sources(${target} PRIVATE ${source})

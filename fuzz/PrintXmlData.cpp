@@ -1,6 +1,7 @@
 // The whole rule + data road, every element kind (barcodes included): the input is the rule
 // text, a zero byte, then the data text. Both are drawn on a recording canvas as the preview
-// does, printed on the test printer as PrintXmlData does, and checked as CheckRule does.
+// does, printed on the test printer as PrintXmlData does and as a run of records, and checked
+// as CheckRule does.
 // tavo::Error is an allowed outcome of drawing and printing; a print job left open is not, and
 // the check never fails.
 #include <cstddef>
@@ -11,6 +12,7 @@
 #include "FuzzSupport.h"
 #include "platform/core/Error.h"
 #include "printing/unitCommonPrinting.h"
+#include "printing/unitCommonPrintingBatch.h"
 #include "printing/unitRuleCheck.h"
 #include "support/RecordingCanvas.h"
 #include "support/TestPrinter.h"
@@ -34,6 +36,12 @@ void Print(const std::string& rule, const std::string& data) {
   } catch (const tavo::Error&) {
   }
   if (current->Printing()) tavo::fuzz::Fail("the print job was left open");
+  // Every record as its own pages in one job: what one record's page does never leaves a job.
+  try {
+    tavo::PrintBatchOnCurrentPrinter(rule, data);
+  } catch (const tavo::Error&) {
+  }
+  if (current->Printing()) tavo::fuzz::Fail("the batch's print job was left open");
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The sample invoice printed with its QR code and, as the baseline in the same run, without it:
-// on the virtual PDF printer (A4 landscape at 600 dpi, a file written per job), and on the test
-// printer, whose canvas keeps nothing, for the engine's and libzint's share alone. The time the
-// QR code adds is the difference of each pair.
+// on the virtual PDF printer (the rule's 241 x 140 mm page at 600 dpi, a file written per job), and
+// on the test printer, whose canvas keeps nothing, for the engine's and libzint's share alone. The
+// time the QR code adds is the difference of each pair.
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>

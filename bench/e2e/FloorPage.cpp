@@ -156,10 +156,12 @@ FloorPage::FloorPage(const std::u16string& data, const std::u16string& rule)
   Canvas canvas(std::make_unique<RecordingDevice>(operations_->ops));
   TTavoXmlDataPrinter printer(codepage::WideToAnsi(rule), &canvas);
   printer.Print(codepage::WideToAnsi(data), &canvas);
-  // The PDF printer's A4, turned as the rule asks.
-  const bool landscape = printer.Settings().landscape;
-  operations_->widthPt = (landscape ? 297 : 210) / 25.4 * 72;
-  operations_->heightPt = (landscape ? 210 : 297) / 25.4 * 72;
+  // The PDF printer's sheet: the rule's page when it gives one, else A4 turned as it asks.
+  const TTavoPrinterSetting& settings = printer.Settings();
+  const bool landscape = settings.landscape;
+  const bool page = settings.pageWidth > 0 && settings.pageHeight > 0;
+  operations_->widthPt = (page ? settings.pageWidth : landscape ? 297 : 210) / 25.4 * 72;
+  operations_->heightPt = (page ? settings.pageHeight : landscape ? 210 : 297) / 25.4 * 72;
 }
 
 FloorPage::~FloorPage() = default;

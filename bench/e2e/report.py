@@ -28,6 +28,11 @@ def command_output(*args):
         return ""
 
 
+def package_version(package):
+    """The installed version; a package installed for several architectures is named once."""
+    return first_line(command_output("dpkg-query", "-W", "-f=${Version}\n", package))
+
+
 def first_line(text):
     return text.splitlines()[0] if text else "unknown"
 
@@ -72,11 +77,8 @@ def machine(build_dir, load_start):
         ("System", f"{os_name}, Linux {platform.release()}"),
         ("Compiler", compiler),
         ("Build", f"CMake {cache.get('CMAKE_BUILD_TYPE', '?')} ({flags}), tree `{build_dir}`"),
-        ("cairo / Pango", " / ".join(
-            command_output("dpkg-query", "-W", "-f=${Version}", package) or "unknown"
-            for package in ("libcairo2", "libpango-1.0-0"))),
-        ("Qt (the windows only)",
-         command_output("dpkg-query", "-W", "-f=${Version}", "libqt6gui6") or "unknown"),
+        ("cairo / Pango", " / ".join(package_version(p) for p in ("libcairo2", "libpango-1.0-0"))),
+        ("Qt (the windows only)", package_version("libqt6gui6")),
         ("Chromium", first_line(command_output("/usr/bin/chromium", "--version"))
          if os.path.exists("/usr/bin/chromium") else "not installed"),
         ("Node.js / playwright-core", f"{command_output('node', '--version') or 'none'} / {playwright}"),
@@ -346,6 +348,8 @@ def main():
     peers = [r for r in records if r.get("bench") == "peer"]
     growth = [r for r in records if r.get("bench") == "growth"]
     bridge = next((r for r in records if r.get("bench") == "bridge"), None)
+    batch = [r for r in records if r.get("bench") == "batch"]
+    dispatch = next((r for r in records if r.get("bench") == "dispatch"), None)
     peer_error = next((r["error"] for r in peers if "error" in r), None)
     peer = next((r for r in peers if "error" not in r), None)
 
@@ -372,6 +376,8 @@ def main():
     out += section_peer(peer, None if peer else (peer_error or "no result was recorded"))
     out += section_growth(growth)
     out += section_bridge(bridge)
+    out += section_batch(batch)
+    out += section_dispatch(dispatch)
     print("\n".join(out))
 
 
@@ -391,6 +397,86 @@ def section_bridge(record):
         f"Connect to first answer (worker start and control creation): median {first['median']} ms, "
         f"max {first['max']} ms of 10. Resident memory: bridge {memory['bridge_kib'] / 1024:.1f} MiB, "
         f"one worker after printing {memory['worker_kib'] / 1024:.1f} MiB.", ""]
+
+
+def section_batch(records):
+    out = ["", "## 5. Runs of records", ""]
+    kinds = {(r.get("kind"), r.get("jobs")): r for r in records}
+    calls, batch, joined = (kinds.get((k, None)) for k in ("calls", "batch", "joined"))
+    one, two = kinds.get(("tavoprint", 1)), kinds.get(("tavoprint", 2))
+    error = next((r["error"] for r in records if "error" in r), None)
+    if error or not all((calls, batch, joined, one, two)):
+        return out + ["Not measured: " + (error or "no result was recorded"), ""]
+
+    def rate(r, key):
+        return r["pages"] / r[key] if r[key] > 0 else 0.0
+
+    def row(name, r):
+        return (f"| {name} | {r['pages']:,} | {rate(r, 'wall_s'):.1f} | {r['wall_s']:.1f} | "
+                f"{rate(r, 'cpu_s'):.1f} | {r['cpu_s']:.1f} | {mib(r['peak_kib'])} |")
+
+    peaks = joined.get("peak_kib_at_pages", {})
+    first_peak = next(iter(peaks.items()), (0, 0))
+    last_peak = list(peaks.items())[-1] if peaks else (0, 0)
+    out += [
+        f"{calls['pages']:,} invoices of the peer's generator (`bench/peer/invoices.js`, seed 20261208: "
+        "1 to 8 goods rows each) for the sample rule, each a data document of its own "
+        "(`bench/batch/make-invoices.js` also joins their records into one document), printed to "
+        "the virtual PDF printer; `bench/batch/batch.py` runs it all:",
+        "",
+        "- **PrintXmlData calls**: `batch_bench calls`, one host process creating the control "
+        "through the registry: SetDefaultPrinter to a file of its own and PrintXmlData, per "
+        "invoice (each file synced and renamed into place).",
+        "- **PrintXmlBatch**: `batch_bench batch`, the one document of all the records, one call, "
+        "one PDF of all the pages.",
+        "- **one job over the files**: `batch_bench joined`, BeginBatch, PrintXmlBatch of each "
+        "file, EndBatch: one PDF, the documents read one at a time.",
+        "- **tavoprint batch, 1 / 2 jobs**: `tavoprint batch RULE FILES... --pdf-dir DIR --jobs N`, "
+        "a PDF per invoice, its CPU time and peak memory those of tavoprint and its worker "
+        "processes (`wait4`; peak: the largest process).",
+        "",
+        "| run | pages | pages/s (wall) | wall s | pages/s (CPU) | CPU s | peak RSS |",
+        "|---|---:|---:|---:|---:|---:|---:|",
+        row("PrintXmlData calls", calls), row("PrintXmlBatch, one PDF", batch),
+        row("one job over the files (BeginBatch)", joined),
+        row("tavoprint batch, 1 job", one), row("tavoprint batch, 2 jobs", two),
+        "",
+        f"- PrintXmlBatch against the PrintXmlData calls: **{rate(batch, 'wall_s') / rate(calls, 'wall_s'):.2f}x** "
+        f"the pages per second in wall time, {rate(batch, 'cpu_s') / rate(calls, 'cpu_s'):.2f}x in CPU time.",
+        f"- tavoprint batch with 2 jobs against 1: **{one['wall_s'] / two['wall_s']:.2f}x** in wall time "
+        f"(CPU time {two['cpu_s'] / one['cpu_s']:.2f}x of one job's: the work is the same, shared out).",
+        f"- Peak memory of one job over the files: {mib(first_peak[1])} after {int(first_peak[0]):,} pages, "
+        f"{mib(last_peak[1])} after {int(last_peak[0]):,} (**{last_peak[1] / first_peak[1] if first_peak[1] else 0:.2f}x** "
+        f"for {int(last_peak[0]) / int(first_peak[0]) if int(first_peak[0]) else 0:.0f} times the pages). "
+        f"PrintXmlBatch of the one document of all records peaks at {mib(batch['peak_kib'])}: it holds "
+        "the whole parsed document while it prints.",
+        "",
+    ]
+    return out
+
+
+def section_dispatch(record):
+    out = ["", "## 6. The system's dispatcher against straight TCP", ""]
+    if record is None or "error" in record:
+        return out + ["Not measured: " + (record or {}).get("error", "no result was recorded"), ""]
+    status, first = record["status_ms"], record["first_call_ms"]
+    return out + dispatch_table(status, first)
+
+
+def dispatch_table(status, first):
+    """The dispatcher's figures; also used for a run of bench/bridge/dispatch.mjs alone."""
+    return [
+        "`bench/bridge/dispatch.mjs`: connect to first answer through the port systemd passes to "
+        "`tavobridge --dispatch` (started by `systemd-socket-activate`), which hands the "
+        "connection to the user's `tavobridge --user-socket`, against straight TCP to a plain "
+        "bridge of the same user; the two ways measured in turn, medians.",
+        "", "| connect to first answer | straight TCP | through the dispatcher | added | ratio |",
+        "|---|---:|---:|---:|---:|",
+        f"| GET /status ({status['runs']} each) | {status['straight']:.3f} ms | "
+        f"{status['dispatched']:.3f} ms | {status['added'] * 1000:.0f} µs | {status['ratio']:.2f} |",
+        f"| WebSocket and its first call, GetOcxVersion ({first['runs']} each; starts the worker) | "
+        f"{first['straight']:.1f} ms | {first['dispatched']:.1f} ms | {first['added']:.1f} ms | "
+        f"{first['ratio']:.2f} |", ""]
 
 
 if __name__ == "__main__":

@@ -9,11 +9,27 @@ export class TavoError extends Error {
   readonly hresult: string;
 }
 
+/** A connection that could not be made: its cause, and the command that mends it. */
+export class TavoConnectError extends Error {
+  constructor(reason: TavoConnectError['reason'], message: string, fix: string);
+  /**
+   * browser-permission: the browser keeps this site from reaching this device (its permission
+   * "loopback-network" is denied); origin-not-allowed: the bridge runs but does not let this site
+   * connect; no-bridge: no bridge is running; timeout: no answer in time, as when the browser holds
+   * the connection until someone answers its question about this device.
+   */
+  readonly reason: 'browser-permission' | 'origin-not-allowed' | 'no-bridge' | 'timeout';
+  /** The command that mends it, e.g. "tavoprint site allow https://erp.example.com --machine". */
+  readonly fix: string;
+}
+
 export interface ConnectOptions {
   /** The bridge's WebSocket address; default: the bridge that served tavo.js, else ws://127.0.0.1:17370/automation. */
   url?: string;
   /** The bridge's port on 127.0.0.1, when url is not given. */
   port?: number;
+  /** Milliseconds until a connection that is neither made nor refused fails; default 30000. */
+  timeout?: number;
 }
 
 /** A preview or print page as a picture. */
@@ -22,6 +38,21 @@ export interface PagePicture {
   png: string;
   width: number;
   height: number;
+  /** The pages the record takes when its rows continue on further sheets; the picture is the first. */
+  pages: number;
+}
+
+/** A run of records printed as one job. */
+export interface BatchPrint {
+  /** The job was begun, its pages composed and delivered. */
+  printed: boolean;
+  pages: number;
+  /** CUPS's job id; null for the PDF printer. */
+  job: number | null;
+  /** The records left out, numbered from 1, each with why. */
+  failed: { record: number; message: string }[];
+  /** Why nothing, or not everything, printed; "" when all did. */
+  message: string;
 }
 
 export interface LastPrint {
@@ -76,10 +107,23 @@ export interface TavoControl {
   jobState(job: number): Promise<JobState>;
   checkRule(XmlRule: string, XmlData: string): Promise<RuleFinding[]>;
   /**
+   * The same findings, and what lies beyond the sheet of the printer (a CUPS name, "pdf:", or ""
+   * for the current one) in the rule's orientation. Prints nothing.
+   */
+  checkRuleForPrinter(XmlRule: string, XmlData: string, Printer: string): Promise<RuleFinding[]>;
+  /**
+   * Every record of the data document as its own page, as PrintXmlData prints a document holding
+   * that record alone, all in one job on the current printer. A record whose page fails is left
+   * out and named; the others print.
+   */
+  printBatch(XmlData: string, XmlRule: string): Promise<BatchPrint>;
+  /**
    * Writes UTF-8 text to a file in the page's own folder (folders on the way are made); it lands
    * whole or not at all. A path outside the folder fails with 0x80070005.
    */
   writeFile(relativePath: string, text: string): Promise<null>;
+  /** The same for bytes given as Base64 text (a picture, say). */
+  writeBinaryFile(relativePath: string, base64: string): Promise<null>;
 
   hello(): Promise<{ product: string; version: string; protocol: number; origin: string }>;
   /** Any method by its bridge name, with its parameters in declared order. */
@@ -87,4 +131,5 @@ export interface TavoControl {
   close(): void;
 }
 
+/** Rejects with a TavoConnectError when no connection can be made. */
 export function connect(options?: ConnectOptions): Promise<TavoControl>;

@@ -1,6 +1,7 @@
 // The JavaScript client of the print control: a web page reaches the control through the
 // local bridge (tavobridge) over a WebSocket, and its calls read like the old ones with
-// `await` in front. One dependency-free ES module; the bridge serves it at /tavo.js.
+// `await` in front. One dependency-free ES module: pages bundle it (the npm package tavo-client),
+// or import it from the bridge at /tavo.js.
 
 /** The thirteen methods of the control's interface, as it declares them. */
 const CONTROL_METHODS = [
@@ -10,9 +11,13 @@ const CONTROL_METHODS = [
 ];
 
 /** The extension methods, offered by the bridge as tavo.NAME; writeFile is the bridge's own. */
-const EXTENSION_METHODS = ['renderPreview', 'renderPrintPage', 'lastPrint', 'jobState', 'checkRule', 'writeFile'];
+const EXTENSION_METHODS = [
+  'renderPreview', 'renderPrintPage', 'lastPrint', 'jobState', 'checkRule', 'checkRuleForPrinter',
+  'printBatch', 'writeFile', 'writeBinaryFile',
+];
 
 const DEFAULT_PORT = 17370;
+const DEFAULT_TIMEOUT_MS = 30000;
 
 /** A failed call: the control's failure status and description, or a protocol error. */
 export class TavoError extends Error {
@@ -35,7 +40,9 @@ export class TavoError extends Error {
 function defaultUrl() {
   try {
     const served = new URL(import.meta.url);
-    if (served.protocol === 'http:' && served.pathname.endsWith('/tavo.js')) {
+    // Only the bridge itself serves it from this device; a copy on the page's server is bundled.
+    const fromBridge = ['127.0.0.1', 'localhost', '[::1]'].includes(served.hostname);
+    if (served.protocol === 'http:' && fromBridge && served.pathname.endsWith('/tavo.js')) {
       return `ws://${served.host}/automation`;
     }
   } catch {
@@ -44,34 +51,111 @@ function defaultUrl() {
   return `ws://127.0.0.1:${DEFAULT_PORT}/automation`;
 }
 
-/** @returns {Promise<string>} what the browser says of this site's access to the device. */
-async function permissionHint() {
-  if (typeof navigator === 'undefined' || !navigator.permissions) return '';
-  for (const name of ['loopback-network', 'local-network-access']) {
+/**
+ * A connection that could not be made, with its cause and the command that mends it.
+ * reason: "browser-permission" (the browser keeps this site from reaching this device),
+ * "origin-not-allowed" (the bridge does not allow this site), "no-bridge" (none is running),
+ * "timeout" (no answer in time: the browser is holding the connection for its question).
+ */
+export class TavoConnectError extends Error {
+  /**
+   * @param {'browser-permission' | 'origin-not-allowed' | 'no-bridge' | 'timeout'} reason
+   * @param {string} message
+   * @param {string} fix the command that mends it
+   */
+  constructor(reason, message, fix) {
+    super(message);
+    this.name = 'TavoConnectError';
+    /** @type {string} */
+    this.reason = reason;
+    /** @type {string} */
+    this.fix = fix;
+  }
+}
+
+/** @returns {string} the page's origin as the bridge sees it. */
+function pageOrigin() {
+  return globalThis.location?.origin ?? 'ORIGIN';
+}
+
+/**
+ * @param {string} reason
+ * @param {string} url the bridge's address
+ * @param {number} timeoutMs
+ * @returns {TavoConnectError}
+ */
+function connectError(reason, url, timeoutMs) {
+  const origin = pageOrigin();
+  const allowSite = `tavoprint site allow ${origin} --machine`;
+  switch (reason) {
+    case 'browser-permission':
+      return new TavoConnectError(reason,
+        `The browser refused ${origin} access to this device, where the print control bridge listens (${url}): ` +
+        'the site\'s permission "loopback-network" is denied (Chromium: "Local network access"; ' +
+        'Firefox: "Device apps and services"). Allow it in the site\'s settings, or an administrator ' +
+        `allows the site for every user of this machine with: ${allowSite}`, allowSite);
+    case 'origin-not-allowed':
+      return new TavoConnectError(reason,
+        `The print control bridge at ${url} is running but does not let ${origin} connect: its origin ` +
+        'policy does not allow the site, someone answered its question with "Not now" or "Block", or too many ' +
+        'of the site\'s pages are connected. An administrator allows the site for every user with: ' +
+        `${allowSite} (a user for themselves: tavoprint site allow ${origin})`, allowSite);
+    case 'no-bridge':
+      return new TavoConnectError(reason,
+        `No print control bridge answers at ${url}: tavobridge is not running. Start it with: ` +
+        'systemctl --user start tavobridge (an administrator installs it for every user with: apt install tavo)',
+        'systemctl --user start tavobridge');
+    default:
+      return new TavoConnectError('timeout',
+        `No answer from the print control bridge at ${url} within ${timeoutMs / 1000} s: the browser is holding ` +
+        `the connection until someone allows ${origin} access to this device (Firefox asks about "Device apps ` +
+        'and services", permission "loopback-network"; Chromium about "Local network access"), or the bridge ' +
+        `is waiting for its own question to be answered. An administrator allows the site for every user with: ${allowSite}`,
+        allowSite);
+  }
+}
+
+/** @returns {Promise<boolean>} whether the browser has denied this site access to this device. */
+async function permissionDenied() {
+  if (typeof navigator === 'undefined' || !navigator.permissions) return false;
+  for (const name of ['loopback-network', 'local-network-access', 'local-network']) {
     try {
-      const status = await navigator.permissions.query({ name });
-      if (status.state === 'denied') {
-        return ` The browser refused this site access to this device (permission "${name}" is denied): allow it in the site's settings.`;
-      }
-      if (status.state === 'granted') {
-        return ` The browser allows this site access to this device (permission "${name}"), so the bridge is not running or does not allow this site.`;
-      }
-      return ` The browser has not yet asked about access to this device (permission "${name}" is "${status.state}"): connect after a click so that it can ask.`;
+      if ((await navigator.permissions.query({ name })).state === 'denied') return true;
     } catch {
-      // This browser does not know the permission; try the next name.
+      // This browser does not know the permission.
     }
   }
-  return ' If the browser asked about access to this device, check the answer in the site\'s settings (permission "loopback-network").';
+  return false;
+}
+
+/**
+ * Why a WebSocket to `url` closed before it opened: a plain request for the bridge's /status
+ * that arrives says the bridge runs and refused this site; one that fails says the browser or
+ * the bridge's absence, as the browser's permission tells; one that hangs, the browser's question.
+ * @param {string} url
+ * @returns {Promise<string>} the reason
+ */
+async function diagnose(url) {
+  const status = url.replace(/^ws/, 'http').replace(/\/automation$/, '/status');
+  try {
+    // Opaque, but it arrived: no-cors reads nothing the bridge would keep from this site.
+    await fetch(status, { mode: 'no-cors', cache: 'no-store', credentials: 'omit' });
+    return 'origin-not-allowed';
+  } catch {
+    return (await permissionDenied()) ? 'browser-permission' : 'no-bridge';
+  }
 }
 
 /**
  * Opens a connection to the bridge.
- * @param {{url?: string, port?: number}} [options] url: the bridge's WebSocket address
- *   (default: the bridge that served this module, else ws://127.0.0.1:17370/automation)
- * @returns {Promise<import('./tavo.d.ts').TavoControl>}
+ * @param {{url?: string, port?: number, timeout?: number}} [options] url: the bridge's WebSocket
+ *   address (default: the bridge that served this module, else ws://127.0.0.1:17370/automation);
+ *   timeout: milliseconds until a connection that is neither made nor refused fails (30000)
+ * @returns {Promise<import('./tavo.d.ts').TavoControl>} rejects with a TavoConnectError
  */
 export function connect(options = {}) {
   const url = options.url ?? (options.port ? `ws://127.0.0.1:${options.port}/automation` : defaultUrl());
+  const timeoutMs = options.timeout ?? DEFAULT_TIMEOUT_MS;
   return new Promise((resolve, reject) => {
     let socket;
     try {
@@ -80,18 +164,22 @@ export function connect(options = {}) {
       reject(new Error(`Cannot connect to the print control bridge at ${url}: ${error.message}`));
       return;
     }
-    let opened = false;
-    socket.addEventListener('open', () => {
-      opened = true;
-      resolve(makeControl(socket));
-    });
-    socket.addEventListener('close', async (event) => {
-      if (opened) return;
-      const hint = await permissionHint();
-      reject(new Error(
-        `Cannot connect to the print control bridge at ${url} (close code ${event.code}): ` +
-        'either tavobridge is not running, or this site is not allowed by its origin policy, ' +
-        `or the browser refused this page access to this device.${hint}`));
+    let settled = false;
+    const settle = (outcome) => {
+      if (settled) return;
+      settled = true;
+      clearTimeout(timer);
+      outcome();
+    };
+    const timer = setTimeout(() => settle(() => {
+      socket.close();
+      reject(connectError('timeout', url, timeoutMs));
+    }), timeoutMs);
+    socket.addEventListener('open', () => settle(() => resolve(makeControl(socket))));
+    socket.addEventListener('close', async () => {
+      if (settled) return;
+      const reason = await diagnose(url);
+      settle(() => reject(connectError(reason, url, timeoutMs)));
     });
   });
 }

@@ -8,7 +8,8 @@ import os from 'node:os';
 import path from 'node:path';
 import readline from 'node:readline';
 import {
-  invoiceData, invoiceRule, invoiceTitle, launchBrowser, openPage, pdfInfo, startPageServer,
+  invoiceData, invoiceRule, invoiceTitle, launchBrowser, openPage, originFolderName, pdfInfo,
+  startPageServer,
 } from '../bridge/e2e/harness.mjs';
 
 const home = fs.mkdtempSync(path.join(os.tmpdir(), 'tavo-installed-bridge-'));
@@ -30,7 +31,7 @@ try {
   const script = await fetch(`http://127.0.0.1:${port}/tavo.js`);
   if (!script.ok || !(await script.text()).includes('export')) throw new Error('no /tavo.js');
   browser = await launchBrowser();
-  const page = await openPage(browser.browser, pages.origin, port);
+  const page = await openPage(browser, pages.origin, port);
   const outcome = await page.evaluate(async ([bridgePort, data, rule]) => {
     const control = await window.tavo.connect({ port: bridgePort });
     const version = await control.GetOcxVersion('2.0.0.2');
@@ -40,13 +41,13 @@ try {
     return version;
   }, [port, invoiceData, invoiceRule]);
   const pdf = path.join(home, '.local/share/tavo/bridge-files',
-    pages.origin.replace('://', '_').replace(/:(\d+)$/, '_$1').replace(/[^A-Za-z0-9.-]/g, '_'),
+    originFolderName(pages.origin),
     'installed.pdf');
   const info = pdfInfo(pdf);
   if (outcome !== 1 || info.Pages !== '1' || info.Title !== invoiceTitle('12345678'))
     throw new Error(`GetOcxVersion ${outcome}, PDF ${JSON.stringify(info)}`);
   if (stderr.includes('registered')) throw new Error(`the bridge registered the control itself: ${stderr}`);
-  const designer = await browser.browser.newPage();
+  const designer = await browser.newPage();
   await designer.goto(`http://127.0.0.1:${port}/designer/`);
   await designer.getByText(/^Connected to the print control/).waitFor({ timeout: 30000 });
   console.log('ok: the installed bridge serves tavo.js and prints through it, and its designer connects');
