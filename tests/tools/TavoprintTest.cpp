@@ -62,6 +62,28 @@ class Tavoprint : public ::testing::Test {
     ASSERT_EQ(registered.exitCode, 0) << registered.err;
   }
 
+  // A real locale of the system's own data (localedef) in a folder of the test's: the
+  // environment that selects it, or empty when it cannot be made.
+  ProcessEnvironment MadeLocale(const std::string& language, const std::string& charmap) const {
+    const fs::path locales = PathOf("locales");
+    fs::create_directories(locales);
+    const std::string name = language + "." + charmap;
+    const ProcessResult made =
+        RunProcess({"localedef", "-i", language, "-f", charmap, (locales / name).string()});
+    if (made.exitCode > 1) return {};  // 1: made, with warnings
+    ProcessEnvironment env;
+    env.unset = {"LANGUAGE", "LC_MESSAGES"};
+    env.set = {{"LANG", name}, {"LC_ALL", name}, {"LOCPATH", locales.string()}};
+    // glibc's newlocale loses the list it makes of LOCPATH when p11-kit (under libcurl) asks
+    // it for the C locale at load time; a sanitized build would count that as the tool's leak.
+    // The project's own suppressions still hold for this child.
+    std::ifstream project(std::string(TAVO_EXAMPLES_DIR) + "/../tests/lsan.supp");
+    std::stringstream suppressions;
+    suppressions << project.rdbuf() << "leak:__argz_add_sep\n";
+    env.set["LSAN_OPTIONS"] = "suppressions=" + Write("lsan.supp", suppressions.str());
+    return env;
+  }
+
   fs::path Registry() const { return folder_ / "registry.reg"; }
   fs::path PathOf(const std::string& name) const { return folder_ / name; }
   std::string Write(const std::string& name, const std::string& bytes) const {
@@ -281,24 +303,12 @@ TEST_F(Tavoprint, PreviewAsPrintedWritesThePrintersPage) {
 // its "¥8,664.59" and every other character GBK cannot hold reach the page.
 TEST_F(Tavoprint, PreviewUnderAGbkLocaleDrawsWhatAUtf8LocaleDraws) {
   Register();
-  const fs::path locales = PathOf("locales");
-  fs::create_directory(locales);
-  const ProcessResult made =
-      RunProcess({"localedef", "-i", "zh_CN", "-f", "GBK", (locales / "zh_CN.GBK").string()});
-  ASSERT_LE(made.exitCode, 1) << made.err;  // 1: made, with warnings
+  const ProcessEnvironment gbkLocale = MadeLocale("zh_CN", "GBK");
+  ASSERT_FALSE(gbkLocale.set.empty()) << "localedef cannot make zh_CN.GBK";
   const auto preview = [&](const std::string& locale, const std::string& charmap) {
     ProcessEnvironment env;
     env.set = {{"LANG", locale}, {"LC_ALL", locale}};
-    if (locale == "zh_CN.GBK") {
-      env.set["LOCPATH"] = locales.string();
-      // glibc's newlocale loses the list it makes of LOCPATH when p11-kit (under libcurl) asks
-      // it for the C locale at load time; a sanitized build would count that as the tool's leak.
-      // The project's own suppressions still hold for this child.
-      std::ifstream project(std::string(TAVO_EXAMPLES_DIR) + "/../tests/lsan.supp");
-      std::stringstream suppressions;
-      suppressions << project.rdbuf() << "leak:__argz_add_sep\n";
-      env.set["LSAN_OPTIONS"] = "suppressions=" + Write("lsan.supp", suppressions.str());
-    }
+    if (locale == "zh_CN.GBK") env = gbkLocale;
     EXPECT_EQ(RunProcess({"locale", "charmap"}, env).out, charmap + "\n") << "no such locale";
     const std::string png = PathOf(locale + ".png").string();
     const ProcessResult shown =
@@ -312,6 +322,47 @@ TEST_F(Tavoprint, PreviewUnderAGbkLocaleDrawsWhatAUtf8LocaleDraws) {
   EXPECT_EQ(gbk.Width(), utf8.Width());
   EXPECT_EQ(gbk.Height(), utf8.Height());
   EXPECT_TRUE(gbk.GetGraphic()->pixels == utf8.GetGraphic()->pixels);
+}
+
+// tavoprint speaks the language the locale names, LC_MESSAGES included, and English under C;
+// what the control itself says stays as the control says it.
+TEST_F(Tavoprint, SpeaksTheLanguageOfTheLocale) {
+  Register();
+  const ProcessEnvironment chinese = MadeLocale("zh_CN", "UTF-8");
+  ASSERT_FALSE(chinese.set.empty()) << "localedef cannot make zh_CN.UTF-8";
+  ProcessEnvironment messagesOnly = chinese;
+  messagesOnly.unset = {"LANGUAGE", "LC_ALL"};
+  messagesOnly.set.erase("LC_ALL");
+  messagesOnly.set["LANG"] = "C.UTF-8";
+  messagesOnly.set["LC_MESSAGES"] = "zh_CN.UTF-8";
+  ProcessEnvironment c;
+  c.unset = {"LANGUAGE", "LC_MESSAGES"};
+  c.set = {{"LANG", "C"}, {"LC_ALL", "C"}};
+
+  const std::string data = kExamples + "data.xml", rule = kExamples + "rule.xml";
+  const std::string blocked = Write("a-file", "") + "/out.pdf";
+  const struct {
+    const ProcessEnvironment& env;
+    std::string help, usage, notPrinted;
+  } cases[] = {
+      {chinese, "用法：\n  tavoprint register", "tavoprint: print 需要 DATA 和 RULE\n用法：",
+       "tavoprint: pdf:" + blocked + " 上什么也没有打印：Cannot write the PDF file"},
+      {messagesOnly, "用法：", "print 需要 DATA 和 RULE", "上什么也没有打印：Cannot write"},
+      {c, "usage:\n  tavoprint register", "tavoprint: print needs DATA and RULE\nusage:",
+       "tavoprint: nothing was printed on pdf:" + blocked + ": Cannot write the PDF file"},
+  };
+  for (const auto& each : cases) {
+    const ProcessResult help = Run({"--help"}, each.env);
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_THAT(help.out, HasSubstr(each.help));
+    EXPECT_THAT(help.out, HasSubstr("tavoprint batch RULE DATA..."));
+    const ProcessResult usage = Run({"print", data}, each.env);
+    EXPECT_EQ(usage.exitCode, 2);
+    EXPECT_THAT(usage.err, HasSubstr(each.usage));
+    const ProcessResult failed = Run({"print", data, rule, "--pdf", blocked}, each.env);
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_THAT(failed.err, HasSubstr(each.notPrinted));
+  }
 }
 
 // Without a display, or with a platform nobody sees (as the test scripts export), the preview

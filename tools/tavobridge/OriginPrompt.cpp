@@ -8,30 +8,37 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "Translation.h"
+
 namespace tavo::bridge {
 namespace {
 
 constexpr int kAllowDelayMs = 1000;
 constexpr const char* kAnswerProperty = "tavoAnswer";
 
+// The prompt speaks the user's language: it is where a person decides whom to trust.
+QString TrQ(const char* english) { return QString::fromStdString(tool::Tr(english)); }
+
 class OriginPromptWindow : public ShownPrompt {
  public:
   OriginPromptWindow(const QString& origin, std::function<void(PromptAnswer)> answered)
       : dialog_(new QDialog) {
-    dialog_->setWindowTitle("Tavo print control");
+    dialog_->setWindowTitle(TrQ("Tavo print control"));
     dialog_->setWindowFlag(Qt::WindowStaysOnTopHint);
     dialog_->setAttribute(Qt::WA_DeleteOnClose, false);
 
-    auto* text = new QLabel("The web page below wants to use the print control on this computer.");
+    auto* text =
+        new QLabel(TrQ("The web page below wants to use the print control on this computer."));
     auto* name = new QLabel(origin.toHtmlEscaped().prepend("<b>").append("</b>"));
     name->setTextFormat(Qt::RichText);
     name->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto* scope = new QLabel("It may print, show previews and save files in its own folder.");
+    auto* scope = new QLabel(TrQ("It may print, show previews and save files in its own folder."));
 
-    auto* once = new QPushButton("Allow &once");
-    auto* always = new QPushButton("&Always allow");
-    auto* block = new QPushButton("&Block");
-    auto* notNow = new QPushButton("&Not now");
+    // TRANSLATORS: the & marks the Alt key of each answer; keep the same letters (O, A, B, N).
+    auto* once = new QPushButton(TrQ("Allow &once"));
+    auto* always = new QPushButton(TrQ("&Always allow"));
+    auto* block = new QPushButton(TrQ("&Block"));
+    auto* notNow = new QPushButton(TrQ("&Not now"));
     for (QPushButton* button : {once, always, block}) button->setAutoDefault(false);
     notNow->setDefault(true);
     for (QPushButton* button : {once, always}) button->setEnabled(false);

@@ -23,6 +23,7 @@
 #include "OriginPrompt.h"
 #include "StopSignals.h"
 #include "Users.h"
+#include "Translation.h"
 #include "Worker.h"
 #include "bridge/BridgeServer.h"
 #include "bridge/Dispatcher.h"
@@ -36,12 +37,14 @@
 namespace fs = std::filesystem;
 using namespace tavo;
 using namespace tavo::bridge;
+using namespace tavo::tool;
 
 namespace {
 
 constexpr char16_t kProgId[] = u"TavoPreFmtPrinterX.TavoPreFmtPrinter";
 constexpr const char* kModuleName = "TavoPreFmtPrinter2X.so";
-constexpr const char* kUsage =
+// Shown translated; the log lines the bridge writes stay English, for the scripts that read them.
+constexpr const char* kUsage = Translatable(
     R"(usage: tavobridge [--port N | --user-socket] [--policy FILE] [--files DIR] [--registry FILE]
                   [--allow ORIGIN]...
        tavobridge --dispatch
@@ -57,7 +60,7 @@ constexpr const char* kUsage =
   --registry FILE  the one registry file to use
   --allow ORIGIN   allow an origin for this run
 exit status: 0 stopped, 1 cannot start, 2 usage error
-)";
+)");
 
 struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -78,7 +81,7 @@ Options ParseOptions(int argc, char** argv) {
       continue;
     }
     if (i + 1 >= argc)
-      throw UsageError(name == "--help" ? "" : "unknown or incomplete option " + name);
+      throw UsageError(name == "--help" ? "" : Tr("unknown or incomplete option %1", {name}));
     const std::string value = argv[++i];
     if (name == "--port")
       options.port = value;
@@ -91,10 +94,10 @@ Options ParseOptions(int argc, char** argv) {
     else if (name == "--allow")
       options.allow.push_back(value);
     else
-      throw UsageError("unknown option " + name);
+      throw UsageError(Tr("unknown option %1", {name}));
   }
   if (options.userSocket && options.port)
-    throw UsageError("--port and --user-socket exclude each other");
+    throw UsageError(Tr("--port and --user-socket exclude each other"));
   return options;
 }
 
@@ -102,7 +105,7 @@ uint16_t PortOf(const std::string& text) {
   char* end = nullptr;
   const long port = std::strtol(text.c_str(), &end, 10);
   if (text.empty() || *end != '\0' || port < 0 || port > 65535)
-    throw UsageError("not a port number: " + text);
+    throw UsageError(Tr("not a port number: %1", {text}));
   return static_cast<uint16_t>(port);
 }
 
@@ -176,7 +179,7 @@ int RunBridge(int argc, char** argv) {
                  config.policy.MachineProblem().c_str());
   }
   for (const std::string& origin : options.allow) {
-    if (!config.policy.AllowForRun(origin)) throw UsageError("not an origin: " + origin);
+    if (!config.policy.AllowForRun(origin)) throw UsageError(Tr("not an origin: %1", {origin}));
   }
   config.filesRoot = options.files
                          ? fs::absolute(*options.files)
@@ -219,9 +222,9 @@ int RunBridge(int argc, char** argv) {
   if (options.userSocket) {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (runtime == nullptr || *runtime != '/')
-      throw std::runtime_error(
+      throw std::runtime_error(Tr(
           "--user-socket needs XDG_RUNTIME_DIR, the user's runtime folder (a user session sets "
-          "it)");
+          "it)"));
     userSocket = std::make_unique<UserSocket>(
         fs::path(runtime) / kUserSocketName, HandOverUsers(),
         [&server](FileDescriptor connection) { server.ServeConnection(std::move(connection)); });
@@ -267,9 +270,11 @@ int RunDispatcher() {
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
+  // Qt takes the texts as UTF-8, whatever the locale's character set.
+  UseTranslations(TextEncoding::Utf8);
   if (argc == 2 && std::string(argv[1]) == "--worker") return RunWorker(argc, argv);
   if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
-    std::fputs(kUsage, stdout);
+    std::fputs(Tr(kUsage).c_str(), stdout);
     return 0;
   }
   if (argc == 2 && std::string(argv[1]) == "--version") {
@@ -280,7 +285,7 @@ int main(int argc, char** argv) {
     if (argc == 2 && std::string(argv[1]) == "--dispatch") return RunDispatcher();
     return RunBridge(argc, argv);
   } catch (const UsageError& error) {
-    std::fprintf(stderr, "tavobridge: %s\n%s", error.what(), kUsage);
+    std::fprintf(stderr, "tavobridge: %s\n%s", error.what(), Tr(kUsage).c_str());
     return 2;
   } catch (const std::exception& error) {
     std::fprintf(stderr, "tavobridge: %s\n", error.what());

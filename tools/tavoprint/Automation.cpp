@@ -1,5 +1,7 @@
 #include "Automation.h"
 
+#include "Translation.h"
+
 #include <cstdio>
 
 #include "platform/codepage/CodePage.h"
@@ -46,13 +48,13 @@ AutomationObject::AutomationObject(std::u16string_view progId) {
   if (FAILED(status)) {
     std::string reason = LastLoadError();
     if (status == REGDB_E_CLASSNOTREG)
-      reason =
+      reason = Tr(
           "Class not registered; register it with 'tavoprint register' (for you) or, as "
-          "root, 'tavoprint register --machine' (for every user of the machine)";
+          "root, 'tavoprint register --machine' (for every user of the machine)");
     else if (reason.empty())
-      reason = "is it registered? run 'tavoprint register' first";
-    throw ToolFailure(1, "cannot create " + codepage::WideToUtf8(progId) + " (" +
-                             StatusText(status) + "): " + reason);
+      reason = Tr("is it registered? run 'tavoprint register' first");
+    throw ToolFailure(
+        1, Tr("cannot create %1 (%2): %3", {codepage::WideToUtf8(progId), StatusText(status), reason}));
   }
 }
 
@@ -62,7 +64,7 @@ ScopedVariant AutomationObject::Call(const std::string& method,
   LPOLESTR names[] = {name.data()};
   DISPID id = DISPID_UNKNOWN;
   if (dispatch_->GetIDsOfNames(GUID_NULL, names, 1, LOCALE_USER_DEFAULT, &id) != S_OK) {
-    throw ToolFailure(2, "the control has no method " + method);
+    throw ToolFailure(2, Tr("the control has no method %1", {method}));
   }
   // The arguments go last first, as automation passes them.
   std::vector<ScopedVariant> values;
@@ -82,19 +84,19 @@ ScopedVariant AutomationObject::Call(const std::string& method,
     const HRESULT methodStatus = exception.scode;
     std::string description = codepage::WideToUtf8(BstrView(exception.bstrDescription));
     ClearExcepInfo(&exception);
-    throw ToolFailure(1, method + " failed (" + StatusText(methodStatus) + "): " + description);
+    throw ToolFailure(1, Tr("%1 failed (%2): %3", {method, StatusText(methodStatus), description}));
   }
   if (status == DISP_E_BADPARAMCOUNT) {
-    throw ToolFailure(2, method + " takes a different number of arguments");
+    throw ToolFailure(2, Tr("%1 takes a different number of arguments", {method}));
   }
   if (status == DISP_E_TYPEMISMATCH || status == DISP_E_OVERFLOW) {
     const size_t position = args.size() - 1 - argumentError;
-    throw ToolFailure(
-        2, "argument " + std::to_string(position + 1) + " of " + method + " is not a valid value");
+    throw ToolFailure(2, Tr("argument %1 of %2 is not a valid value",
+                            {std::to_string(position + 1), method}));
   }
   if (FAILED(status)) {
-    throw ToolFailure(1,
-                      method + " failed (" + StatusText(status) + "): " + ThreadErrorDescription());
+    throw ToolFailure(
+        1, Tr("%1 failed (%2): %3", {method, StatusText(status), ThreadErrorDescription()}));
   }
   return result;
 }

@@ -14,6 +14,7 @@
 #include "BatchReport.h"
 #include "BatchWorkers.h"
 #include "PrintStatus.h"
+#include "Translation.h"
 #include "XmlFile.h"
 #include "platform/codepage/CodePage.h"
 
@@ -21,19 +22,19 @@ namespace fs = std::filesystem;
 
 namespace tavo::tool {
 
-const char* const kBatchUsage = R"(
+const char* const kBatchUsage = Translatable(R"(
   tavoprint batch RULE DATA... (--pdf-dir DIR | --pdf ONE.pdf | --printer NAME)
                   [--jobs N] [--shard I/N] [--resume]
                                      every record of every DATA file: --pdf-dir one PDF each,
                                      DIR/NAME-RECORD.pdf, in N worker processes (default: one
                                      per core); --pdf or --printer all in one job; --shard I/N
                                      takes the I-th of every N files; --resume keeps the PDFs
-                                     already there; exit 0 all printed, 1 some failed)";
+                                     already there; exit 0 all printed, 1 some failed)");
 
 namespace {
 
 [[noreturn]] void Usage(const std::string& problem) {
-  throw ToolFailure(2, problem + "\nusage:" + kBatchUsage);
+  throw ToolFailure(2, problem + "\n" + Tr("usage:") + Tr(kBatchUsage));
 }
 
 struct BatchOptions {
@@ -49,7 +50,7 @@ int PositiveNumber(const std::string& text, const std::string& what) {
   int value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (error != std::errc() || end != text.data() + text.size() || value < 1)
-    Usage(what + " must be a whole number from 1, not \"" + text + "\"");
+    Usage(Tr("%1 must be a whole number from 1, not \"%2\"", {what, text}));
   return value;
 }
 
@@ -59,7 +60,7 @@ BatchOptions ParseOptions(const std::vector<std::string>& args) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     auto value = [&]() -> std::string {
-      if (i + 1 >= args.size()) Usage(arg + " needs a value");
+      if (i + 1 >= args.size()) Usage(Tr("%1 needs a value", {arg}));
       return args[++i];
     };
     if (arg == "--pdf-dir") {
@@ -73,24 +74,24 @@ BatchOptions ParseOptions(const std::vector<std::string>& args) {
     } else if (arg == "--shard") {
       const std::string shard = value();
       const size_t slash = shard.find('/');
-      if (slash == std::string::npos) Usage("--shard takes I/N, such as 2/4");
-      options.shard = PositiveNumber(shard.substr(0, slash), "the shard");
-      options.shards = PositiveNumber(shard.substr(slash + 1), "the number of shards");
-      if (options.shard > options.shards) Usage("--shard " + shard + ": I is at most N");
+      if (slash == std::string::npos) Usage(Tr("--shard takes I/N, such as 2/4"));
+      options.shard = PositiveNumber(shard.substr(0, slash), Tr("the shard"));
+      options.shards = PositiveNumber(shard.substr(slash + 1), Tr("the number of shards"));
+      if (options.shard > options.shards) Usage(Tr("--shard %1: I is at most N", {shard}));
     } else if (arg == "--resume") {
       options.resume = true;
     } else if (arg.starts_with("--")) {
-      Usage("unknown option " + arg);
+      Usage(Tr("unknown option %1", {arg}));
     } else {
       positional.push_back(arg);
     }
   }
-  if (positional.size() < 2) Usage("batch needs RULE and at least one DATA file");
+  if (positional.size() < 2) Usage(Tr("batch needs RULE and at least one DATA file"));
   if ((options.pdfDir ? 1 : 0) + (options.pdf ? 1 : 0) + (options.printer ? 1 : 0) != 1)
-    Usage("batch needs one of --pdf-dir, --pdf and --printer");
+    Usage(Tr("batch needs one of --pdf-dir, --pdf and --printer"));
   if (options.jobs && !options.pdfDir)
-    Usage("--jobs goes with --pdf-dir: one job is printed by one process");
-  if (options.resume && options.printer) Usage("--resume goes with --pdf-dir and --pdf");
+    Usage(Tr("--jobs goes with --pdf-dir: one job is printed by one process"));
+  if (options.resume && options.printer) Usage(Tr("--resume goes with --pdf-dir and --pdf"));
   options.rule = positional.front();
   // Every N-th file from the I-th: shards of the same list never share a file.
   for (size_t i = 0; i + 1 < positional.size(); ++i) {
@@ -122,7 +123,7 @@ struct Totals {
     skipped += report.skipped;
     // A file that printed nothing and names no record: the file itself failed.
     if (!report.printed && report.failed.empty())
-      report.failed.push_back({0, report.message.empty() ? "nothing was printed" : report.message});
+      report.failed.push_back({0, report.message.empty() ? Tr("nothing was printed") : report.message});
     failed += report.failed.size();
     failures += FormatFailures(file, report.failed);
   }
@@ -132,12 +133,14 @@ int Finish(const Totals& totals, const std::string& summary, bool finished) {
   std::cout << summary << "\n";
   std::cerr << totals.failures;
   if (!finished) {
-    std::cerr << "tavoprint: the batch was stopped before its end; run it again with --resume "
-                 "to finish it\n";
+    std::cerr << "tavoprint: "
+              << Tr("the batch was stopped before its end; run it again with --resume to finish it")
+              << "\n";
     return 1;
   }
   if (totals.failed > 0) {
-    std::cerr << "tavoprint: " << totals.failed << (totals.failed == 1 ? " failure" : " failures")
+    std::cerr << "tavoprint: "
+              << TrPlural("%1 failure", "%1 failures", totals.failed, {std::to_string(totals.failed)})
               << "\n";
     return 1;
   }
@@ -149,13 +152,13 @@ int BatchToFolder(const BatchOptions& options, std::u16string_view progId) {
   const fs::path dir = fs::absolute(*options.pdfDir);
   std::error_code error;
   fs::create_directories(dir, error);
-  if (!fs::is_directory(dir)) throw ToolFailure(1, "cannot make the folder " + dir.string());
+  if (!fs::is_directory(dir)) throw ToolFailure(1, Tr("cannot make the folder %1", {dir.string()}));
   std::map<std::string, std::string> fileOfStem;
   std::vector<std::string> patterns;
   for (const std::string& file : options.files) {
     const std::string stem = fs::path(file).stem().string();
     if (const auto [at, fresh] = fileOfStem.emplace(stem, file); !fresh)
-      Usage(at->second + " and " + file + " would write the same files, " + stem + "-*.pdf");
+      Usage(Tr("%1 and %2 would write the same files, %3-*.pdf", {at->second, file, stem}));
     patterns.push_back((dir / (stem + "-{record}.pdf")).string());
   }
   static const std::regex output(R"((.*)-[0-9]+\.pdf)");
@@ -195,8 +198,13 @@ int BatchToFolder(const BatchOptions& options, std::u16string_view progId) {
   progress.Finish();
   return Finish(
       totals,
-      "batch: " + std::to_string(totals.files) + " PDF files in " + dir.string() +
-          (totals.skipped > 0 ? " (" + std::to_string(totals.skipped) + " were there)" : "") +
+      "batch: " +
+          TrPlural("%1 PDF file in %2", "%1 PDF files in %2", static_cast<unsigned long>(totals.files),
+                   {std::to_string(totals.files), dir.string()}) +
+          (totals.skipped > 0 ? " " + TrPlural("(%1 was there)", "(%1 were there)",
+                                               static_cast<unsigned long>(totals.skipped),
+                                               {std::to_string(totals.skipped)})
+                              : "") +
           ", " + progress.Rate(),
       finished);
 }
@@ -208,7 +216,7 @@ int BatchAsOneJob(const BatchOptions& options, std::u16string_view progId) {
     const fs::path pdf = fs::absolute(*options.pdf);
     std::error_code error;
     if (options.resume && fs::is_regular_file(pdf, error)) {
-      std::cout << "batch: " << pdf.string() << " is there already\n";
+      std::cout << "batch: " << Tr("%1 is there already", {pdf.string()}) << "\n";
       return 0;
     }
     RemovePartialFiles(pdf.parent_path(),
@@ -220,7 +228,7 @@ int BatchAsOneJob(const BatchOptions& options, std::u16string_view progId) {
   const std::u16string rule = ReadXmlFile(options.rule);
   AutomationObject control(progId);
   if (control.Call("SetDefaultPrinter", {codepage::Utf8ToWide(selection)})->boolVal == 0)
-    throw ToolFailure(1, "no printer named " + selection);
+    throw ToolFailure(1, Tr("no printer named %1", {selection}));
   control.Call("BeginBatch", {});
   BatchProgress progress(options.files.size());
   Totals totals;
@@ -231,7 +239,7 @@ int BatchAsOneJob(const BatchOptions& options, std::u16string_view progId) {
     if (StopOnSignal::Requested()) {
       progress.Finish();
       std::cerr << totals.failures;
-      throw ToolFailure(1, "the batch was stopped before its end; nothing was printed");
+      throw ToolFailure(1, Tr("the batch was stopped before its end; nothing was printed"));
     }
     BatchReport report;
     try {
@@ -247,15 +255,18 @@ int BatchAsOneJob(const BatchOptions& options, std::u16string_view progId) {
   progress.Finish();
   if (!job.printed) {
     std::cerr << totals.failures;
-    throw ToolFailure(
-        1, "nothing was printed on " + selection + (job.message.empty() ? "" : ": " + job.message));
+    throw ToolFailure(1, job.message.empty()
+                             ? Tr("nothing was printed on %1", {selection})
+                             : Tr("nothing was printed on %1: %2", {selection, job.message}));
   }
-  std::string where =
-      options.pdf ? "into " + selection.substr(4)
-                  : "on " + selection + (job.job ? " as job " + std::to_string(*job.job) : "");
-  return Finish(totals,
-                "batch: " + std::to_string(job.pages) + " pages " + where + ", " + progress.Rate(),
-                true);
+  const std::string pages = std::to_string(job.pages);
+  const unsigned long count = static_cast<unsigned long>(job.pages);
+  const std::string done =
+      options.pdf ? TrPlural("%1 page into %2", "%1 pages into %2", count, {pages, selection.substr(4)})
+      : job.job   ? TrPlural("%1 page on %2 as job %3", "%1 pages on %2 as job %3", count,
+                             {pages, selection, std::to_string(*job.job)})
+                  : TrPlural("%1 page on %2", "%1 pages on %2", count, {pages, selection});
+  return Finish(totals, "batch: " + done + ", " + progress.Rate(), true);
 }
 
 }  // namespace
@@ -267,13 +278,17 @@ int PrintAllRecords(AutomationObject& control, const std::u16string& data,
   std::cerr << FormatFailures("tavoprint", report.failed);
   const LastPrintReport last = ReadLastPrint(control);
   if (!report.printed) throw ToolFailure(1, NotPrinted(last));
-  const std::string pages = std::to_string(report.pages) + (report.pages == 1 ? " page" : " pages");
+  const std::string pages = std::to_string(report.pages);
+  const unsigned long count = static_cast<unsigned long>(report.pages);
   if (!report.job) {
     const std::string_view target = last.printer;
-    std::cout << "printed " << pages << " to "
-              << (target.starts_with("pdf:") ? target.substr(4) : target) << "\n";
+    std::cout << TrPlural("printed %1 page to %2", "printed %1 pages to %2", count,
+                          {pages, target.starts_with("pdf:") ? target.substr(4) : target})
+              << "\n";
   } else {
-    std::cout << "printed " << pages << " on " << last.printer << " as job " << *report.job << "\n";
+    std::cout << TrPlural("printed %1 page on %2 as job %3", "printed %1 pages on %2 as job %3",
+                          count, {pages, last.printer, std::to_string(*report.job)})
+              << "\n";
   }
   const int followed =
       waitSeconds && report.job ? FollowJob(control, *report.job, *waitSeconds) : 0;
@@ -283,7 +298,10 @@ int PrintAllRecords(AutomationObject& control, const std::u16string& data,
 int Batch(std::vector<std::string> args, std::u16string_view progId) {
   const BatchOptions options = ParseOptions(args);
   if (options.files.empty()) {
-    std::cout << "batch: shard " << options.shard << "/" << options.shards << " has no files\n";
+    std::cout << "batch: "
+              << Tr("shard %1/%2 has no files",
+                    {std::to_string(options.shard), std::to_string(options.shards)})
+              << "\n";
     return 0;
   }
   return options.pdfDir ? BatchToFolder(options, progId) : BatchAsOneJob(options, progId);

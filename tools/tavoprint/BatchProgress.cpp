@@ -4,8 +4,17 @@
 
 #include <cstdio>
 
+#include "Translation.h"
+
 namespace tavo::tool {
 namespace {
+
+// One decimal, as the summary gives seconds and rates.
+std::string Decimal(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", value);
+  return text;
+}
 
 std::string Clock(double seconds) {
   const long whole = static_cast<long>(seconds + 0.5);
@@ -27,10 +36,9 @@ double BatchProgress::Seconds() const {
 
 std::string BatchProgress::Rate() const {
   const double seconds = Seconds();
-  char text[96];
-  std::snprintf(text, sizeof text, "%ld %s in %.1f s, %.1f pages per second", pages_,
-                pages_ == 1 ? "page" : "pages", seconds, seconds > 0 ? pages_ / seconds : 0.0);
-  return text;
+  return TrPlural("%1 page in %2 s, %3 pages per second", "%1 pages in %2 s, %3 pages per second",
+                  static_cast<unsigned long>(pages_),
+                  {std::to_string(pages_), Decimal(seconds), Decimal(seconds > 0 ? pages_ / seconds : 0.0)});
 }
 
 void BatchProgress::FileDone(long pages) {
@@ -47,8 +55,11 @@ void BatchProgress::Show(bool now) {
   const double seconds = Seconds();
   const double left =
       done_ > 0 ? seconds / static_cast<double>(done_) * static_cast<double>(files_ - done_) : 0.0;
-  std::fprintf(stderr, "\r\033[Kbatch: %zu/%zu files, %ld pages, %.1f pages/s, %s left", done_,
-               files_, pages_, seconds > 0 ? pages_ / seconds : 0.0, Clock(left).c_str());
+  const std::string line =
+      Tr("%1/%2 files, %3 pages, %4 pages/s, %5 left",
+         {std::to_string(done_), std::to_string(files_), std::to_string(pages_),
+          Decimal(seconds > 0 ? pages_ / seconds : 0.0), Clock(left)});
+  std::fprintf(stderr, "\r\033[Kbatch: %s", line.c_str());
   std::fflush(stderr);
   shown_ = true;
 }

@@ -5,6 +5,7 @@
 #include <QJsonObject>
 
 #include "Automation.h"
+#include "Translation.h"
 
 namespace tavo::tool {
 namespace {
@@ -21,7 +22,8 @@ long Count(const QJsonObject& object, const char* key) {
 
 BatchReport ParseBatchReport(const std::string& json) {
   const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(json));
-  if (!document.isObject()) throw ToolFailure(1, "the control gave no JSON object: " + json);
+  if (!document.isObject())
+    throw ToolFailure(1, Tr("the control gave no JSON object: %1", {json}));
   const QJsonObject object = document.object();
   BatchReport report;
   report.printed = object.value(QLatin1String("printed")).toBool();
@@ -48,7 +50,7 @@ std::string FormatFailures(const std::string& file, const std::vector<RecordFail
   std::string text;
   for (const RecordFailure& failure : failed) {
     text += file + ": ";
-    if (failure.record > 0) text += "record " + std::to_string(failure.record) + ": ";
+    if (failure.record > 0) text += Tr("record %1: ", {std::to_string(failure.record)});
     text += failure.message + "\n";
   }
   return text;

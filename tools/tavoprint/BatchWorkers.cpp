@@ -17,6 +17,7 @@
 
 #include "Automation.h"
 #include "BatchReport.h"
+#include "Translation.h"
 
 namespace tavo::tool {
 namespace {
@@ -78,7 +79,7 @@ void CloseFd(int& fd) {
     }
   } catch (const std::exception& failure) {
     // Its file is reported by the parent when the worker ends without answering.
-    if (*failure.what()) std::cerr << "tavoprint: a batch worker: " << failure.what() << "\n";
+    if (*failure.what()) std::cerr << "tavoprint: " << Tr("a batch worker: %1", {failure.what()}) << "\n";
     status = 1;
   }
   std::cerr.flush();
@@ -121,9 +122,9 @@ bool RunWorkers(size_t count, int workerCount, const MakeFileWork& makeWork, con
   for (Worker& worker : workers) {
     int commands[2], reports[2];
     if (::pipe2(commands, O_CLOEXEC) != 0 || ::pipe2(reports, O_CLOEXEC) != 0)
-      throw ToolFailure(1, "cannot make the pipes of a batch worker");
+      throw ToolFailure(1, Tr("cannot make the pipes of a batch worker"));
     worker.pid = ::fork();
-    if (worker.pid < 0) throw ToolFailure(1, "cannot start a batch worker");
+    if (worker.pid < 0) throw ToolFailure(1, Tr("cannot start a batch worker"));
     if (worker.pid == 0) {
       for (Worker& other : workers) {
         if (&other == &worker) break;
@@ -163,7 +164,7 @@ bool RunWorkers(size_t count, int workerCount, const MakeFileWork& makeWork, con
     if (watched.empty()) break;
     if (::poll(watched.data(), watched.size(), -1) < 0) {
       if (errno == EINTR) continue;
-      throw ToolFailure(1, "cannot wait for the batch workers");
+      throw ToolFailure(1, Tr("cannot wait for the batch workers"));
     }
     for (size_t i = 0; i < watched.size(); ++i) {
       if (watched[i].revents == 0) continue;
@@ -175,7 +176,7 @@ bool RunWorkers(size_t count, int workerCount, const MakeFileWork& makeWork, con
         CloseFd(worker.reports);
         CloseFd(worker.commands);
         if (worker.busy)
-          done(*worker.busy, FileFailureJson("the worker process ended before it finished"));
+          done(*worker.busy, FileFailureJson(Tr("the worker process ended before it finished")));
         worker.busy.reset();
         continue;
       }
@@ -185,7 +186,7 @@ bool RunWorkers(size_t count, int workerCount, const MakeFileWork& makeWork, con
         worker.received.erase(0, end + 1);
         const size_t tab = line.find('\t');
         const size_t file = std::stoul(line.substr(0, tab));
-        done(file, tab == std::string::npos ? FileFailureJson("no report") : line.substr(tab + 1));
+        done(file, tab == std::string::npos ? FileFailureJson(Tr("no report")) : line.substr(tab + 1));
         handOut(worker);
       }
     }

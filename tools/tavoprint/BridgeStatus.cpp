@@ -13,6 +13,7 @@
 #include <string>
 
 #include "Automation.h"
+#include "Translation.h"
 #include "platform/core/FileDescriptor.h"
 
 namespace tavo::tool {
@@ -24,7 +25,7 @@ constexpr size_t kMaxAnswer = 64 * 1024;
 std::string AskStatus(const std::string& where, uint16_t port) {
   FileDescriptor fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   if (!fd.Valid())
-    throw ToolFailure(1, std::string("cannot make a socket: ") + std::strerror(errno));
+    throw ToolFailure(1, Tr("cannot make a socket: %1", {std::strerror(errno)}));
   const timeval timeout{10, 0};
   ::setsockopt(fd.Get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
   ::setsockopt(fd.Get(), SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
@@ -33,20 +34,20 @@ std::string AskStatus(const std::string& where, uint16_t port) {
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   address.sin_port = htons(port);
   if (::connect(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
-    throw ToolFailure(1, "no bridge answers on " + where + ": " + std::strerror(errno));
+    throw ToolFailure(1, Tr("no bridge answers on %1: %2", {where, std::strerror(errno)}));
   const std::string request =
       "GET /status HTTP/1.1\r\nHost: " + where + "\r\nConnection: close\r\n\r\n";
   if (::send(fd.Get(), request.data(), request.size(), MSG_NOSIGNAL) < 0)
-    throw ToolFailure(1, "cannot ask the bridge on " + where + ": " + std::strerror(errno));
+    throw ToolFailure(1, Tr("cannot ask the bridge on %1: %2", {where, std::strerror(errno)}));
   std::string answer;
   char buffer[4096];
   ssize_t got;
   while (answer.size() < kMaxAnswer && (got = ::recv(fd.Get(), buffer, sizeof buffer, 0)) > 0)
     answer.append(buffer, static_cast<size_t>(got));
   if (answer.empty())
-    throw ToolFailure(1, "the bridge on " + where +
-                             " closed the connection without an answer (a bridge of another "
-                             "user serves only its own user's processes)");
+    throw ToolFailure(1, Tr("the bridge on %1 closed the connection without an answer (a bridge "
+                            "of another user serves only its own user's processes)",
+                            {where}));
   return answer;
 }
 
@@ -60,17 +61,20 @@ int ShowBridge(uint16_t port) {
   const std::string body = bodyAt == std::string::npos ? "" : answer.substr(bodyAt + 4);
   if (statusLine.rfind("HTTP/1.1 200 ", 0) != 0) {
     std::string text = body.substr(0, body.find('\n'));
-    throw ToolFailure(
-        1, where + " answered " + statusLine.substr(9) + (text.empty() ? "" : ": " + text));
+    throw ToolFailure(1, text.empty() ? Tr("%1 answered %2", {where, statusLine.substr(9)})
+                                      : Tr("%1 answered %2: %3", {where, statusLine.substr(9), text}));
   }
   const QJsonObject status = QJsonDocument::fromJson(QByteArray::fromStdString(body)).object();
   if (status.value("product").toString() != "tavo")
-    throw ToolFailure(1, where + " is not the tavo bridge");
+    throw ToolFailure(1, Tr("%1 is not the tavo bridge", {where}));
   const QString user = status.value("user").toString();
-  std::cout << "tavobridge " << status.value("version").toString().toStdString() << " on " << where
-            << " serves user " << (user.isEmpty() ? std::string("(not said)") : user.toStdString())
-            << "; display: " << (status.value("display").toBool() ? "yes" : "no")
-            << "; control registered: " << (status.value("registered").toBool() ? "yes" : "no")
+  const auto yesNo = [&](const char* key) {
+    return status.value(QLatin1String(key)).toBool() ? Tr("yes") : Tr("no");
+  };
+  std::cout << Tr("tavobridge %1 on %2 serves user %3; display: %4; control registered: %5",
+                  {status.value("version").toString().toStdString(), where,
+                   user.isEmpty() ? Tr("(not said)") : user.toStdString(), yesNo("display"),
+                   yesNo("registered")})
             << "\n";
   return 0;
 }

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "Automation.h"
+#include "Translation.h"
 #include "bridge/policy/OriginPolicy.h"
 #include "bridge/policy/OriginRules.h"
 #include "bridge/policy/PolicyFile.h"
@@ -36,12 +37,11 @@ QJsonObject ReadJsonObject(const fs::path& file) {
   QJsonParseError error{};
   const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(*text), &error);
   if (error.error != QJsonParseError::NoError || !document.isObject()) {
-    throw ToolFailure(
-        1, file.string() + " is no JSON object (" +
-               (error.error != QJsonParseError::NoError
-                    ? error.errorString().toStdString() + " at byte " + std::to_string(error.offset)
-                    : std::string("another value")) +
-               "); nothing was changed");
+    const std::string why =
+        error.error != QJsonParseError::NoError
+            ? Tr("%1 at byte %2", {error.errorString().toStdString(), std::to_string(error.offset)})
+            : Tr("another value");
+    throw ToolFailure(1, Tr("%1 is no JSON object (%2); nothing was changed", {file.string(), why}));
   }
   return document.object();
 }

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "Automation.h"
+#include "Translation.h"
 
 namespace tavo::tool {
 namespace {
@@ -117,7 +118,7 @@ class JsonReader {
     if (!Accept(c)) Fail();
   }
   [[noreturn]] void Fail() const {
-    throw ToolFailure(1, "the control's findings are not in the expected form");
+    throw ToolFailure(1, Tr("the control's findings are not in the expected form"));
   }
 
   const std::string& text_;
@@ -133,6 +134,8 @@ std::string FormatFindings(const std::vector<Finding>& findings, const std::stri
   std::string out;
   int counts[3] = {0, 0, 0};
   const char* severities[3] = {"error", "warning", "note"};
+  // The severities as a person reads them; the control's findings themselves stay as it gives them.
+  const std::string shown[3] = {Tr("error"), Tr("warning"), Tr("note")};
   // Within a severity the rule's findings come first, then the data's, each by line.
   std::vector<const Finding*> ordered;
   for (const Finding& finding : findings) ordered.push_back(&finding);
@@ -147,18 +150,19 @@ std::string FormatFindings(const std::vector<Finding>& findings, const std::stri
       out += finding.document == "data" ? dataFile : ruleFile;
       if (finding.line > 0) out += ":" + std::to_string(finding.line);
       if (finding.column > 0) out += ":" + std::to_string(finding.column);
-      out += ": " + finding.severity + ": ";
+      out += ": " + shown[group] + ": ";
       if (!finding.path.empty()) out += finding.path + ": ";
       out += finding.message;
       if (!finding.hint.empty()) out += " (" + finding.hint + ")";
       out += "\n";
     }
   }
-  auto count = [](int n, const char* word) {
-    return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
+  auto count = [](int n, const char* one, const char* many) {
+    return TrPlural(one, many, static_cast<unsigned long>(n), {std::to_string(n)});
   };
-  out += count(counts[0], "error") + ", " + count(counts[1], "warning") + ", " +
-         count(counts[2], "note") + "\n";
+  out += count(counts[0], "%1 error", "%1 errors") + ", " +
+         count(counts[1], "%1 warning", "%1 warnings") + ", " +
+         count(counts[2], "%1 note", "%1 notes") + "\n";
   return out;
 }
 

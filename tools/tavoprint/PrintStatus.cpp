@@ -9,6 +9,7 @@
 #include <iostream>
 #include <thread>
 
+#include "Translation.h"
 #include "platform/codepage/CodePage.h"
 
 namespace tavo::tool {
@@ -21,7 +22,8 @@ QJsonObject CallForJson(AutomationObject& control, const std::string& method,
   const ScopedVariant value = control.Call(method, args);
   const std::string text = FormatValue(*value.Get());
   const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(text));
-  if (!document.isObject()) throw ToolFailure(1, method + " gave no JSON object: " + text);
+  if (!document.isObject())
+    throw ToolFailure(1, Tr("%1 gave no JSON object: %2", {method, text}));
   return document.object();
 }
 
@@ -48,8 +50,9 @@ JobReport ReadJobState(AutomationObject& control, int job) {
   return report;
 }
 
-std::string Describe(int job, const std::string& how, const JobReport& report) {
-  return "job " + std::to_string(job) + " " + how + (report.why.empty() ? "" : ": " + report.why);
+// What became of the job, with CUPS's reasons.
+std::string Describe(const std::string& how, const JobReport& report) {
+  return how + (report.why.empty() ? "" : ": " + report.why);
 }
 
 }  // namespace
@@ -66,10 +69,11 @@ LastPrintReport ReadLastPrint(AutomationObject& control) {
 }
 
 std::string NotPrinted(const LastPrintReport& last) {
-  std::string text = "nothing was printed";
-  if (!last.printer.empty()) text += " on " + last.printer;
-  if (!last.message.empty()) text += ": " + last.message;
-  return text;
+  if (last.printer.empty())
+    return last.message.empty() ? Tr("nothing was printed")
+                                : Tr("nothing was printed: %1", {last.message});
+  return last.message.empty() ? Tr("nothing was printed on %1", {last.printer})
+                              : Tr("nothing was printed on %1: %2", {last.printer, last.message});
 }
 
 int FollowJob(AutomationObject& control, int job, int seconds) {
@@ -77,18 +81,19 @@ int FollowJob(AutomationObject& control, int job, int seconds) {
   for (;;) {
     const JobReport report = ReadJobState(control, job);
     if (report.state == "completed") {
-      std::cout << "job " << job << " completed\n";
+      std::cout << Tr("job %1 completed", {std::to_string(job)}) << "\n";
       return 0;
     }
     if (report.state == "stopped" || report.state == "canceled" || report.state == "aborted")
-      throw ToolFailure(1, Describe(job, report.state, report));
+      throw ToolFailure(1, Describe(Tr("job %1 %2", {std::to_string(job), report.state}), report));
     const auto now = std::chrono::steady_clock::now();
     if (now >= deadline)
-      throw ToolFailure(1,
-                        Describe(job,
-                                 "is still " + report.state + " after " + std::to_string(seconds) +
-                                     (seconds == 1 ? " second" : " seconds"),
-                                 report));
+      throw ToolFailure(
+          1, Describe(TrPlural("job %1 is still %2 after %3 second",
+                               "job %1 is still %2 after %3 seconds",
+                               static_cast<unsigned long>(seconds),
+                               {std::to_string(job), report.state, std::to_string(seconds)}),
+                      report));
     std::this_thread::sleep_for(
         std::min<std::chrono::steady_clock::duration>(kPollInterval, deadline - now));
   }

@@ -10,6 +10,7 @@
 
 #include "Automation.h"
 #include "BrowserPolicies.h"
+#include "Translation.h"
 #include "bridge/policy/OriginPolicy.h"
 #include "bridge/policy/OriginRules.h"
 
@@ -22,23 +23,24 @@ namespace {
 std::string CheckedOrigin(const std::string& text) {
   const std::optional<std::string> origin = NormalizeOrigin(text);
   if (!origin) {
-    throw ToolFailure(2, "not an origin: \"" + text +
-                             "\" (an origin is scheme://host[:port] as browsers send it, e.g. "
-                             "https://erp.example.com)");
+    throw ToolFailure(2, Tr("not an origin: \"%1\" (an origin is scheme://host[:port] as browsers "
+                            "send it, e.g. https://erp.example.com)",
+                            {text}));
   }
   return *origin;
 }
 
 void Report(const fs::path& file, FileChange change, const std::string& what = "") {
-  static constexpr const char* kWords[] = {"unchanged", "written", "removed"};
-  std::cout << file.string() << ": " << kWords[static_cast<int>(change)] << what << "\n";
+  static constexpr const char* kWords[] = {Translatable("unchanged"), Translatable("written"),
+                                           Translatable("removed")};
+  std::cout << file.string() << ": " << Tr(kWords[static_cast<int>(change)]) << what << "\n";
 }
 
 // The lines of a policy file that is to be changed: one with a bad line is mended first.
 PolicyLines LinesToChange(const fs::path& file, const std::string& text) {
   PolicyLines lines = ParsePolicyLines(text, file.string());
   if (!lines.problem.empty())
-    throw ToolFailure(1, lines.problem + "; mend it first: nothing was changed");
+    throw ToolFailure(1, Tr("%1; mend it first: nothing was changed", {lines.problem}));
   return lines;
 }
 
@@ -80,11 +82,13 @@ int Change(const std::string& verb, const std::string& origin, bool machine) {
   Report(file, change, " (" + verb + " " + origin + ")");
   if (machine) {
     SetBrowsers(ParsePolicyLines(changed, file.string()), false);
-    std::cout << "Browsers read their policies when they start; bridges take the change at once\n";
+    std::cout << Tr("Browsers read their policies when they start; bridges take the change at once")
+              << "\n";
   } else if (allow == true && SkipDomainOf(origin)) {
-    std::cout << "Browsers ask you once before the site's pages reach this device; for every "
-                 "user, an administrator runs: tavoprint site allow "
-              << origin << " --machine\n";
+    std::cout << Tr("Browsers ask you once before the site's pages reach this device; for every "
+                    "user, an administrator runs: tavoprint site allow %1 --machine",
+                    {origin})
+              << "\n";
   }
   return 0;
 }
@@ -122,36 +126,40 @@ int List() {
     origins.insert(lines->allowed.begin(), lines->allowed.end());
     origins.insert(lines->blocked.begin(), lines->blocked.end());
   }
-  std::cout << "user: " << userFile.string() << "\nmachine: " << machineFile.string()
+  const std::string userWord = Tr("user"), machineWord = Tr("machine");
+  std::cout << userWord << ": " << userFile.string() << "\n"
+            << machineWord << ": " << machineFile.string()
             << "\nChromium: " << paths.chromiumFolder.string()
             << "\nFirefox: " << paths.firefoxFile.string() << "\n";
   for (const std::string& origin : origins) {
     std::vector<std::string> blocked, allowed, missing;
-    if (user.blocked.contains(origin)) blocked.push_back("user");
-    if (machine.blocked.contains(origin)) blocked.push_back("machine");
+    if (user.blocked.contains(origin)) blocked.push_back(userWord);
+    if (machine.blocked.contains(origin)) blocked.push_back(machineWord);
     if (!blocked.empty()) {
-      std::cout << origin << "  blocked: " << Joined(blocked) << "\n";
+      std::cout << origin << "  " << Tr("blocked: %1", {Joined(blocked)}) << "\n";
       continue;
     }
-    if (user.allowed.contains(origin)) allowed.push_back("user");
-    if (machine.allowed.contains(origin)) allowed.push_back("machine");
-    if (allowed.empty()) missing.push_back("the bridge's allow line");
+    if (user.allowed.contains(origin)) allowed.push_back(userWord);
+    if (machine.allowed.contains(origin)) allowed.push_back(machineWord);
+    if (allowed.empty()) missing.push_back(Tr("the bridge's allow line"));
     const std::optional<std::string> host = SkipDomainOf(origin);
     if (host) {
       (chromium.contains(origin) ? allowed : missing).push_back("Chromium");
       (firefox.contains(*host) ? allowed : missing).push_back("Firefox");
     }
-    std::cout << origin << "  allowed: " << (allowed.empty() ? "nowhere" : Joined(allowed));
+    std::cout << origin << "  "
+              << Tr("allowed: %1", {allowed.empty() ? Tr("nowhere") : Joined(allowed)});
     if (!missing.empty()) {
-      std::cout << "; missing: " << Joined(missing) << " (for every user: tavoprint site allow "
-                << origin << " --machine)";
+      std::cout << "; "
+                << Tr("missing: %1 (for every user: tavoprint site allow %2 --machine)",
+                      {Joined(missing), origin});
     } else if (!host) {
-      std::cout << " (a page on this machine needs no browser policy)";
+      std::cout << " " << Tr("(a page on this machine needs no browser policy)");
     }
     std::cout << "\n";
   }
   for (const std::string& problem : {user.problem, machine.problem, firefoxProblem}) {
-    if (!problem.empty()) std::cout << "problem: " << problem << "\n";
+    if (!problem.empty()) std::cout << Tr("problem: %1", {problem}) << "\n";
   }
   return 0;
 }
@@ -163,7 +171,7 @@ int RunSite(std::vector<std::string> args) {
   const bool machine = machineFlag != args.end();
   if (machine) args.erase(machineFlag);
   for (const std::string& arg : args) {
-    if (arg.starts_with("--")) throw ToolFailure(2, "unknown option " + arg);
+    if (arg.starts_with("--")) throw ToolFailure(2, Tr("unknown option %1", {arg}));
   }
   const std::string verb = args.empty() ? "" : args[0];
   try {
@@ -176,11 +184,10 @@ int RunSite(std::vector<std::string> args) {
     const bool denied = machine && ::geteuid() != 0;
     throw ToolFailure(
         1, std::string(error.what()) +
-               (denied ? " (--machine changes the machine's files: run it as root)" : ""));
+               (denied ? " " + Tr("(--machine changes the machine's files: run it as root)") : ""));
   }
-  throw ToolFailure(2,
-                    "site takes allow|block|remove ORIGIN [--machine], list, or "
-                    "apply|withdraw --machine");
+  throw ToolFailure(2, Tr("site takes allow|block|remove ORIGIN [--machine], list, or "
+                          "apply|withdraw --machine"));
 }
 
 }  // namespace tavo::tool

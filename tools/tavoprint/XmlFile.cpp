@@ -8,6 +8,7 @@
 #include <sstream>
 #include <vector>
 
+#include "Translation.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/core/Error.h"
 
@@ -47,7 +48,7 @@ std::string IconvName(const std::string& label) {
 
 std::u16string Decode(std::string_view bytes, const std::string& encoding) {
   iconv_t cd = iconv_open("UTF-16LE", encoding.c_str());
-  if (cd == reinterpret_cast<iconv_t>(-1)) throw Error("Unknown encoding \"" + encoding + "\"");
+  if (cd == reinterpret_cast<iconv_t>(-1)) throw Error(Tr("Unknown encoding \"%1\"", {encoding}));
   std::unique_ptr<void, int (*)(iconv_t)> closer(cd, iconv_close);
   std::u16string out;
   std::vector<char> buffer(64 * 1024);
@@ -85,7 +86,7 @@ std::u16string DecodeXmlText(std::string_view bytes) {
 
 std::u16string ReadXmlFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
-  if (!file) throw Error("Cannot read the file " + path);
+  if (!file) throw Error(Tr("Cannot read the file %1", {path}));
   std::ostringstream bytes;
   bytes << file.rdbuf();
   return DecodeXmlText(bytes.str());

@@ -23,6 +23,7 @@
 #include "PictureDensity.h"
 #include "PrintStatus.h"
 #include "SiteCommand.h"
+#include "Translation.h"
 #include "XmlFile.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/com/Bstr.h"
@@ -41,7 +42,8 @@ namespace {
 constexpr const char16_t* kProgId = u"TavoPreFmtPrinterX.TavoPreFmtPrinter";
 constexpr const char* kModuleName = "TavoPreFmtPrinter2X.so";
 
-constexpr const char* kUsageFormat = R"(usage:
+// The usage text, translated as one piece; %s is the batch command's lines.
+constexpr const char* kUsageFormat = Translatable(R"(usage:
   tavoprint register [--machine] [MODULE]
                                      register the control into your registry, or with --machine
                                      (as root) into the machine's for every user (default MODULE:
@@ -78,11 +80,12 @@ constexpr const char* kUsageFormat = R"(usage:
 options:
   --registry FILE                    use this registry file for this run
 exit status: 0 success, 1 the call or print failed, 2 usage error
-)";
+)");
 
 std::string UsageText() {
-  std::string text = kUsageFormat;
-  return text.replace(text.find("%s"), 2, kBatchUsage);
+  std::string text = Tr(kUsageFormat);
+  const size_t at = text.find("%s");
+  return at == std::string::npos ? text : text.replace(at, 2, Tr(kBatchUsage));
 }
 
 [[noreturn]] void Usage(const std::string& problem) {
@@ -103,9 +106,9 @@ int RunRegistration(const std::string& module, const char* entry, const fs::path
   // The module writes where TAVO_REGISTRY points, so that one file is all it touches.
   setenv("TAVO_REGISTRY", registry.c_str(), 1);
   void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle == nullptr) throw ToolFailure(1, "cannot load " + module + ": " + dlerror());
+  if (handle == nullptr) throw ToolFailure(1, Tr("cannot load %1: %2", {module, dlerror()}));
   auto function = reinterpret_cast<DllRegisterServerFunction>(dlsym(handle, entry));
-  if (function == nullptr) throw ToolFailure(1, module + " has no " + entry);
+  if (function == nullptr) throw ToolFailure(1, Tr("%1 has no %2", {module, entry}));
   const HRESULT status = function();
   if (FAILED(status)) {
     ComPtr<IErrorInfo> info;
@@ -115,13 +118,15 @@ int RunRegistration(const std::string& module, const char* entry, const fs::path
       info->GetDescription(text.Receive());
       description = codepage::WideToUtf8(text.View());
     }
-    throw ToolFailure(1, std::string(entry) + " failed (" + StatusText(status) + ")" +
-                             (description.empty() ? "" : ": " + description));
+    throw ToolFailure(1, description.empty()
+                             ? Tr("%1 failed (%2)", {entry, StatusText(status)})
+                             : Tr("%1 failed (%2): %3", {entry, StatusText(status), description}));
   }
   // The module stays loaded until the process ends: its objects may still be referenced.
-  std::cout << (std::string_view(entry) == "DllRegisterServer" ? "registered " : "unregistered ")
-            << module << (std::string_view(entry) == "DllRegisterServer" ? " into " : " from ")
-            << registry.string() << "\n";
+  std::cout << (std::string_view(entry) == "DllRegisterServer"
+                    ? Tr("registered %1 into %2", {module, registry.string()})
+                    : Tr("unregistered %1 from %2", {module, registry.string()}))
+            << "\n";
   return 0;
 }
 
@@ -131,7 +136,7 @@ std::u16string Argument(const std::string& arg) {
 }
 
 int Call(const std::vector<std::string>& args) {
-  if (args.empty()) Usage("call needs a method name");
+  if (args.empty()) Usage(Tr("call needs a method name"));
   std::vector<std::u16string> values;
   for (size_t i = 1; i < args.size(); ++i) values.push_back(Argument(args[i]));
   AutomationObject control(kProgId);
@@ -144,7 +149,7 @@ int Call(const std::vector<std::string>& args) {
 std::optional<std::string> TakeOption(std::vector<std::string>& args, const std::string& name) {
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] != name) continue;
-    if (i + 1 >= args.size()) Usage(name + " needs a value");
+    if (i + 1 >= args.size()) Usage(Tr("%1 needs a value", {name}));
     std::string value = args[i + 1];
     args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 2);
     return value;
@@ -165,7 +170,7 @@ std::optional<int> TakeWaitOption(std::vector<std::string>& args) {
       const std::string& text = args[i + 1];
       const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
       if (error != std::errc() || seconds > kLongestWait)
-        Usage("--wait takes up to a week in seconds");
+        Usage(Tr("--wait takes up to a week in seconds"));
       taken = 2;
     }
     args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i + taken));
@@ -184,7 +189,7 @@ bool TakeFlag(std::vector<std::string>& args, const std::string& name) {
 
 void RejectOptions(const std::vector<std::string>& args) {
   for (const std::string& arg : args) {
-    if (arg.starts_with("--")) Usage("unknown option " + arg);
+    if (arg.starts_with("--")) Usage(Tr("unknown option %1", {arg}));
   }
 }
 
@@ -194,8 +199,8 @@ int Print(std::vector<std::string> args) {
   const auto wait = TakeWaitOption(args);
   const bool allRecords = TakeFlag(args, "--all-records");
   RejectOptions(args);
-  if (args.size() != 2) Usage("print needs DATA and RULE");
-  if (printer && pdf) Usage("give either --printer or --pdf");
+  if (args.size() != 2) Usage(Tr("print needs DATA and RULE"));
+  if (printer && pdf) Usage(Tr("give either --printer or --pdf"));
   const std::u16string data = ReadXmlFile(args[0]);
   const std::u16string rule = ReadXmlFile(args[1]);
 
@@ -204,7 +209,7 @@ int Print(std::vector<std::string> args) {
   if (pdf) selection = "pdf:" + fs::absolute(*pdf).string();
   if (selection) {
     ScopedVariant found = control.Call("SetDefaultPrinter", {codepage::Utf8ToWide(*selection)});
-    if (found->boolVal == 0) throw ToolFailure(1, "no printer named " + *selection);
+    if (found->boolVal == 0) throw ToolFailure(1, Tr("no printer named %1", {*selection}));
   }
   if (allRecords) return PrintAllRecords(control, data, rule, wait);
   control.Call("PrintXmlData", {data, rule});
@@ -215,22 +220,25 @@ int Print(std::vector<std::string> args) {
     // The PDF printer writes its file at once; there is no job to follow.
     const std::string_view prefix = "pdf:";
     const std::string_view target = last.printer;
-    std::cout << "printed to "
-              << (target.starts_with(prefix) ? target.substr(prefix.size()) : target) << "\n";
+    std::cout << Tr("printed to %1",
+                    {target.starts_with(prefix) ? target.substr(prefix.size()) : target})
+              << "\n";
     return 0;
   }
-  std::cout << "printed on " << last.printer << " as job " << *last.job << "\n";
+  std::cout << Tr("printed on %1 as job %2", {last.printer, std::to_string(*last.job)}) << "\n";
   return wait ? FollowJob(control, *last.job, *wait) : 0;
 }
 
-void WritePng(const ScopedVariant& picture, const std::string& path, const char* what) {
+// written names the file written ("%1"), failed the file that could not be.
+void WritePng(const ScopedVariant& picture, const std::string& path, const char* written,
+              const char* failed) {
   const std::vector<uint8_t> bytes = DecodeBase64(FormatValue(*picture.Get()));
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));
   out.close();
-  if (!out) throw ToolFailure(1, std::string("Cannot write the ") + what + " " + path);
-  std::cout << what << " written to " << path << "\n";
+  if (!out) throw ToolFailure(1, Tr(failed, {path}));
+  std::cout << Tr(written, {path}) << "\n";
 }
 
 int Preview(std::vector<std::string> args) {
@@ -241,9 +249,9 @@ int Preview(std::vector<std::string> args) {
   const auto width = TakeOption(args, "--width");
   RejectOptions(args);
   if (asPrinted) {
-    if (!png) Usage("--as-printed needs --png");
-    if (args.size() != 2) Usage("preview --as-printed needs DATA and RULE, and no BACKGROUND");
-    if (printer && pdf) Usage("give either --printer or --pdf");
+    if (!png) Usage(Tr("--as-printed needs --png"));
+    if (args.size() != 2) Usage(Tr("preview --as-printed needs DATA and RULE, and no BACKGROUND"));
+    if (printer && pdf) Usage(Tr("give either --printer or --pdf"));
     const std::u16string data = ReadXmlFile(args[0]);
     const std::u16string rule = ReadXmlFile(args[1]);
     const std::string name = pdf ? "pdf:" : printer.value_or("");
@@ -253,11 +261,12 @@ int Preview(std::vector<std::string> args) {
     const ScopedVariant picture = control.Call(
         "RenderPrintPage",
         {data, rule, codepage::Utf8ToWide(name), codepage::Utf8ToWide(width.value_or("1000"))});
-    WritePng(picture, *png, "page as printed");
+    WritePng(picture, *png, Translatable("page as printed written to %1"),
+             Translatable("Cannot write the page as printed %1"));
     return 0;
   }
-  if (printer || pdf || width) Usage("--printer, --pdf and --width go with --as-printed");
-  if (args.size() != 2 && args.size() != 3) Usage("preview needs DATA, RULE and maybe BACKGROUND");
+  if (printer || pdf || width) Usage(Tr("--printer, --pdf and --width go with --as-printed"));
+  if (args.size() != 2 && args.size() != 3) Usage(Tr("preview needs DATA, RULE and maybe BACKGROUND"));
   const std::u16string data = ReadXmlFile(args[0]);
   const std::u16string rule = ReadXmlFile(args[1]);
   const std::u16string background = args.size() == 3 ? codepage::Utf8ToWide(args[2]) : u"";
@@ -268,7 +277,8 @@ int Preview(std::vector<std::string> args) {
   AutomationObject control(kProgId);
   if (png) {
     // What the dialog's page area would hold, without a window: the control's picture of it.
-    WritePng(control.Call("RenderPreview", {data, rule, background}), *png, "preview");
+    WritePng(control.Call("RenderPreview", {data, rule, background}), *png,
+             Translatable("preview written to %1"), Translatable("Cannot write the preview %1"));
     return 0;
   }
   control.Call("PreviewXmlData", {data, rule, background});
@@ -280,7 +290,8 @@ int Printers() {
   ScopedVariant list = control.Call("GetPrinterList", {});
   const std::string text = FormatValue(*list.Get());
   if (!text.empty()) std::cout << text << "\n";
-  std::cout << "pdf:/absolute/path.pdf (the virtual PDF printer: writes one PDF file there)\n";
+  std::cout << Tr("pdf:/absolute/path.pdf (the virtual PDF printer: writes one PDF file there)")
+            << "\n";
   return 0;
 }
 
@@ -290,8 +301,8 @@ int Check(std::vector<std::string> args) {
   const auto printer = TakeOption(args, "--printer");
   const bool pdf = TakeFlag(args, "--pdf");
   RejectOptions(args);
-  if (printer && pdf) Usage("give either --printer or --pdf");
-  if (args.empty() || args.size() > 2) Usage("check needs RULE and maybe DATA");
+  if (printer && pdf) Usage(Tr("give either --printer or --pdf"));
+  if (args.empty() || args.size() > 2) Usage(Tr("check needs RULE and maybe DATA"));
   const std::u16string rule = ReadXmlFile(args[0]);
   const std::u16string data = args.size() == 2 ? ReadXmlFile(args[1]) : u"";
   AutomationObject control(kProgId);
@@ -314,13 +325,13 @@ int Run(std::vector<std::string> args) {
   if (const auto registry = TakeOption(args, "--registry")) {
     setenv("TAVO_REGISTRY", fs::absolute(*registry).c_str(), 1);
   }
-  if (args.empty()) Usage("no command given");
+  if (args.empty()) Usage(Tr("no command given"));
   const std::string command = args[0];
   args.erase(args.begin());
   if (command == "register" || command == "unregister") {
     const bool machine = TakeFlag(args, "--machine");
     RejectOptions(args);
-    if (args.size() > 1) Usage(command + " takes at most one MODULE");
+    if (args.size() > 1) Usage(Tr("%1 takes at most one MODULE", {command}));
     const std::string module = args.empty() ? DefaultModule() : fs::absolute(args[0]).string();
     return RunRegistration(module,
                            command == "register" ? "DllRegisterServer" : "DllUnregisterServer",
@@ -334,19 +345,19 @@ int Run(std::vector<std::string> args) {
   if (command == "site") return RunSite(args);
   if (command == "printers") {
     RejectOptions(args);
-    if (!args.empty()) Usage("printers takes no arguments");
+    if (!args.empty()) Usage(Tr("printers takes no arguments"));
     return Printers();
   }
   if (command == "bridge") {
     const auto port = TakeOption(args, "--port");
     RejectOptions(args);
-    if (!args.empty()) Usage("bridge takes no arguments");
+    if (!args.empty()) Usage(Tr("bridge takes no arguments"));
     const char* fromEnvironment = std::getenv("TAVO_BRIDGE_PORT");
     const std::string text = port.value_or(fromEnvironment ? fromEnvironment : "17370");
     uint16_t number = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
     if (error != std::errc() || end != text.data() + text.size() || number == 0)
-      Usage("not a port number: " + text);
+      Usage(Tr("not a port number: %1", {text}));
     return ShowBridge(number);
   }
   if (command == "--help" || command == "-h" || command == "help") {
@@ -357,13 +368,14 @@ int Run(std::vector<std::string> args) {
     std::cout << "tavoprint " << TAVO_PRODUCT_VERSION << "\n";
     return 0;
   }
-  Usage("unknown command " + command);
+  Usage(Tr("unknown command %1", {command}));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
+  UseTranslations();
   try {
     return Run(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const ToolFailure& failure) {

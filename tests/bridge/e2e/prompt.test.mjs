@@ -3,9 +3,12 @@
 // Alt with a button's letter answers for good, one question is shown at a time, and no answer
 // ends the bridge. Every wait is on something observable: a window, an answer, the policy.
 import assert from 'node:assert/strict';
+import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
 import { after, before, test } from 'node:test';
-import { startBridge } from './harness.mjs';
+import { sourceDir, startBridge } from './harness.mjs';
 import { rawHttp, rawWebSocket, statusOf } from './rawSocket.mjs';
 import { startXServer } from './xserver.mjs';
 
@@ -139,6 +142,38 @@ test('one question at a time, 8 waiting behind it, the rest refused; closed page
   assert.equal((await ignored.answer).status, 403);
   await promptGone();
   assert.doesNotMatch(policy(), /site\d+\.example|late\.example/);
+});
+
+test('under a Chinese locale the prompt asks in Chinese and its Alt keys still answer', async () => {
+  const locales = fs.mkdtempSync(path.join(os.tmpdir(), 'tavo-locales-'));
+  const made = spawnSync('localedef', ['-i', 'zh_CN', '-f', 'UTF-8', path.join(locales, 'zh_CN.UTF-8')]);
+  assert.ok(made.status <= 1, `localedef: ${made.stderr}`); // 1: made, with warnings
+  // glibc keeps the list it makes of LOCPATH for good; a sanitized bridge would call it a leak.
+  const suppressions = path.join(locales, 'lsan.supp');
+  fs.writeFileSync(suppressions, `${fs.readFileSync(path.join(sourceDir, 'tests/lsan.supp'), 'utf8')}leak:__argz_add_sep\n`);
+  const chinese = await startBridge({
+    env: {
+      DISPLAY: x.display, LANG: 'zh_CN.UTF-8', LC_ALL: 'zh_CN.UTF-8', LOCPATH: locales, LANGUAGE: '',
+      TAVO_BRIDGE_PROMPT_TIMEOUT_MS: '4000', LSAN_OPTIONS: `suppressions=${suppressions}:print_suppressions=0`,
+    },
+  });
+  try {
+    const origin = 'https://erp.example.cn';
+    let settled = false;
+    const answer = rawWebSocket(chinese.port, { origin }).then((result) => { settled = true; return result; });
+    const window = await until('a Chinese prompt', () => x.windows('Tavo 打印控件')[0]);
+    assert.deepEqual(x.windows(title), []);
+    await typeUntil(window, 'alt+a', () => settled);
+    const allowed = await answer;
+    assert.equal(allowed.status, 101);
+    assert.equal(fs.readFileSync(chinese.policy, 'utf8'), `allow ${origin}\n`);
+    allowed.close();
+    await until('no prompt', () => x.windows('Tavo 打印控件').length === 0);
+  } finally {
+    await chinese.stop();
+    fs.rmSync(locales, { recursive: true, force: true });
+  }
+  assert.doesNotMatch(chinese.stderr, /AddressSanitizer|runtime error|Segmentation/);
 });
 
 test('SIGTERM with a page connected and a question shown ends the bridge cleanly', async () => {
