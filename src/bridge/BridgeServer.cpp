@@ -13,6 +13,7 @@
 
 #include "bridge/LogText.h"
 #include "bridge/PeerUid.h"
+#include "bridge/StatusPage.h"
 #include "bridge/policy/OriginRules.h"
 
 namespace tavo::bridge {
@@ -60,7 +61,6 @@ QByteArray ContentType(const fs::path& file) {
   return "application/octet-stream";
 }
 
-QByteArray HtmlEscaped(const QString& text) { return text.toHtmlEscaped().toUtf8(); }
 
 QByteArray CorsHeaders(const QByteArray& origin) {
   return "Access-Control-Allow-Origin: " + origin + "\r\nVary: Origin\r\n";
@@ -265,20 +265,17 @@ void BridgeServer::Route(QTcpSocket* socket, const HttpRequest& request) {
   }
   if (request.path == "/") {
     RefreshPolicy();
-    const QByteArray page =
-        "<!doctype html><meta charset=\"utf-8\"><title>tavobridge</title>"
-        "<link rel=\"icon\" href=\"/designer/favicon.svg\">"
-        "<h1>tavobridge is running</h1><p>Version " TAVO_BRIDGE_VERSION ", on port " +
-        QByteArray::number(port) + ", for user " +
-        HtmlEscaped(QString::fromStdString(config_.userName)) + ".</p><p>Origin policy: " +
-        HtmlEscaped(QString::fromStdString(config_.policy.File().string())) +
-        "</p><p>Machine origin policy: " +
-        HtmlEscaped(QString::fromStdString(config_.policy.MachineFile().string())) +
-        (config_.policy.MachineProblem().empty()
-             ? QByteArray()
-             : " (" + HtmlEscaped(QString::fromStdString(config_.policy.MachineProblem())) + ")") +
-        "</p><p>Web pages import <code>/tavo.js</code>.</p>";
-    Reply(socket, 200, "text/html; charset=utf-8", page, PageHeaders(kStatusPagePolicy), head);
+    const StatusFacts facts{TAVO_BRIDGE_VERSION,
+                            port,
+                            QString::fromStdString(config_.userName),
+                            QString::fromStdString(config_.policy.File().string()),
+                            QString::fromStdString(config_.policy.MachineFile().string()),
+                            QString::fromStdString(config_.policy.MachineProblem())};
+    // The page differs by the language asked for: no cache may hand one reader's to another.
+    Reply(socket, 200, "text/html; charset=utf-8", StatusPage(facts, LanguageOf(request)),
+          PageHeaders(kStatusPagePolicy) + RememberedLanguageHeader(request) +
+              "Cache-Control: no-store\r\nVary: Accept-Language, Cookie\r\n",
+          head);
     return;
   }
   std::error_code error;

@@ -26,7 +26,9 @@ std::optional<HttpRequest> ParseRequestHead(const QByteArray& data, qsizetype& h
   }
   HttpRequest request;
   request.method = first[0];
-  request.path = first[1].left(first[1].indexOf('?') < 0 ? first[1].size() : first[1].indexOf('?'));
+  const qsizetype question = first[1].indexOf('?');
+  request.path = question < 0 ? first[1] : first[1].left(question);
+  if (question >= 0) request.query = first[1].mid(question + 1);
   for (qsizetype i = 1; i < lines.size(); ++i) {
     const qsizetype colon = lines[i].indexOf(':');
     if (colon <= 0) {

@@ -13,6 +13,7 @@ inline constexpr qsizetype kMaxRequestHead = 16 * 1024;
 struct HttpRequest {
   QByteArray method;
   QByteArray path;                        // without the query
+  QByteArray query;                       // after the "?", as sent
   QHash<QByteArray, QByteArray> headers;  // names in lower case
 
   QByteArray Header(const QByteArray& name) const { return headers.value(name); }

@@ -57,7 +57,15 @@ describe('HTTP', () => {
     assert.match(status, new RegExp(`\\r\\nAccess-Control-Allow-Origin: ${allowed}\\r\\n`));
     assert.deepEqual(JSON.parse(status.slice(status.indexOf('\r\n\r\n') + 4)),
       { product: 'tavo', version: '2.0.0.2', protocol: 1, registered: true, user: os.userInfo().username, display: false });
-    assert.match(await get('/'), /tavobridge is running/);
+    assert.match(await get('/'), /<html lang="en">.*tavobridge is running/s);
+    // The bridge's page speaks the browser's first language it knows; its switch is remembered.
+    const chinese = await get('/', undefined, ['Accept-Language: fr-FR,zh-CN;q=0.9,en;q=0.8']);
+    assert.match(chinese, /<html lang="zh-CN">.*tavobridge 正在运行.*<a href="\/\?lang=en" lang="en">English<\/a>/s);
+    assert.match(chinese, /\r\nVary: Accept-Language, Cookie\r\n/);
+    const switched = await get('/?lang=en', undefined, ['Accept-Language: zh-CN']);
+    assert.match(switched, /\r\nSet-Cookie: tavo-lang=en; Path=\/; Max-Age=31536000; SameSite=Strict\r\n/);
+    assert.match(switched, /tavobridge is running/);
+    assert.match(await get('/', undefined, ['Accept-Language: zh-CN', 'Cookie: a=b; tavo-lang=en']), /lang="en"/);
     assert.equal(statusOf(await get('/nothing')), 404);
     assert.equal(statusOf(await get('/designer/../../etc/passwd')), 404);
     const head = await rawHttp(bridge.port, ['HEAD /status HTTP/1.1', `Host: 127.0.0.1:${bridge.port}`]);
