@@ -101,9 +101,9 @@ export class RuleFindings {
       for (const finding of findings) {
         const item = document.createElement('li');
         item.className = `finding ${finding.severity}`;
-        const where = finding.path ? `${finding.path}: ` : '';
         const severity = finding.severity in order ? t(`severity.${finding.severity}`) : finding.severity;
-        item.append(Object.assign(document.createElement('strong'), { textContent: t('findings.severity', { severity }) }), `${where}${finding.message}`);
+        item.append(Object.assign(document.createElement('strong'), { textContent: t('findings.severity', { severity }) }),
+          finding.path ? t('findings.item', { path: finding.path, message: finding.message }) : finding.message);
         if (finding.hint) item.append(Object.assign(document.createElement('span'), { className: 'hint', textContent: t('findings.hint', { hint: finding.hint }) }));
         list.append(item);
       }

@@ -306,6 +306,7 @@ export default {
   'severity.error': 'error',
   'severity.warning': 'warning',
   'severity.note': 'note',
+  'findings.item': '{path}: {message}',
   'findings.hint': ' ({hint})',
 
   // Printing and calibration.

@@ -306,6 +306,7 @@ export default {
   'severity.error': '错误',
   'severity.warning': '警告',
   'severity.note': '提示',
+  'findings.item': '{path}：{message}',
   'findings.hint': '（{hint}）',
 
   // 打印与校准
