@@ -178,7 +178,7 @@ test('a Chinese browser gets the designer in Chinese, the switch keeps the rule 
     return preview.shownGeneration === preview.generation && findings.shownGeneration === findings.generation
       && document.querySelector('#findings h2') !== null;
   });
-  assert.match(await page.textContent('#findings h2'), /^已用示例数据按PDF 打印机检查：/);
+  assert.match(await page.textContent('#findings h2'), /^已用示例数据检查（PDF 打印机）：/);
   assert.match(await page.textContent('#sheet-outline span'), /^PDF 打印机的纸张/);
   assert.match(await page.textContent('#properties h2'), /^数据字段 fphm/);
   assert.deepEqual(await untranslated(page, 'zh-CN'), []);
