@@ -29,6 +29,8 @@ export class RuleFindings {
     this.findings = [];
     /** the edit (generation) the findings on screen are of */
     this.shownGeneration = 0;
+    /** @type {{printer: string, failure: string}|null} what the findings on screen were asked for */
+    this.last = null;
     /** resolves each time findings are on screen */
     this.shown = Promise.resolve();
     this.#resetShown();
