@@ -6,7 +6,7 @@ import { readdirSync, readFileSync } from 'node:fs';
 import path from 'node:path';
 import { test } from 'node:test';
 
-import { catalogs, formatMm, formatNumber, languageFor, language, setLanguage, t } from '../../../web/designer/i18n/i18n.js';
+import { catalogs, formatNumber, languageFor, language, setLanguage, t } from '../../../web/designer/i18n/i18n.js';
 import { elementKeys, pageKeys } from '../../../web/designer/rule/Keys.js';
 import { elementKinds } from '../../../web/designer/rule/ElementKinds.js';
 import { sourceDir } from './fixtures.mjs';
@@ -66,7 +66,6 @@ test('a text is looked up in the language chosen, placeholders filled, English w
     setLanguage('zh-CN');
     assert.equal(t('open.where', { line: 3, column: 7 }), '（第 3 行，第 7 列）');
     assert.equal(t('no.such.key'), 'no.such.key');
-    assert.equal(formatMm(12.5), '12.5毫米');
     assert.equal(formatNumber(2.1, 2, 2), '2.10');
     // The model's words follow too: a key's default as the property panel shows it.
     assert.equal(pageKeys.find((k) => k.name === 'landscape').defaultText, 'false（纵向）');
@@ -74,5 +73,5 @@ test('a text is looked up in the language chosen, placeholders filled, English w
   } finally {
     setLanguage('en');
   }
-  assert.equal(formatMm(12.5), '12.5 mm');
+  assert.equal(formatNumber(1811.25, 1), '1811.3');
 });

@@ -105,14 +105,3 @@ export function formatNumber(value, fractionDigits = 2, leastDigits = 0) {
     maximumFractionDigits: fractionDigits, minimumFractionDigits: leastDigits, useGrouping: false,
   }).format(value);
 }
-
-/**
- * A length in millimetres with its unit as the language writes it ("12.5 mm", "12.5毫米").
- * @param {number} value
- * @param {number} [fractionDigits]
- */
-export function formatMm(value, fractionDigits = 2) {
-  return new Intl.NumberFormat(current, {
-    style: 'unit', unit: 'millimeter', maximumFractionDigits: fractionDigits, useGrouping: false,
-  }).format(value);
-}
