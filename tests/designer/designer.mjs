@@ -55,7 +55,7 @@ export async function openDesigner({ viewport = { width: 1500, height: 950 }, br
 /** Opens a rule file through the page's file input. */
 export async function openRule(page, file) {
   await page.setInputFiles('#open-rule', file);
-  await page.waitForFunction(() => /Opened|not a rule|已打开|不是规则文件/.test(document.getElementById('message').textContent));
+  await page.waitForFunction(() => /Opened|not a rule|已打开|不是模板文件/.test(document.getElementById('message').textContent));
 }
 
 /** Saves through the Save button and answers the downloaded file's text. */
