@@ -30,7 +30,19 @@ export interface ConnectOptions {
   port?: number;
   /** Milliseconds until a connection that is neither made nor refused fails; default 30000. */
   timeout?: number;
+  /** The language of the client's own messages from now on, as setLanguage takes it. */
+  language?: string | null;
 }
+
+/**
+ * Sets the language of the client's own messages (TavoConnectError's message, the closed
+ * connection's): "zh-CN" for any "zh…" tag, else "en"; null follows navigator.languages again
+ * (the default). reason, code, hresult and fix do not change with it, nor the control's messages.
+ */
+export function setLanguage(tag: string | null): void;
+
+/** The language the client's messages are in now. */
+export function language(): 'en' | 'zh-CN';
 
 /** A preview or print page as a picture. */
 export interface PagePicture {

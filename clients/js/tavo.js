@@ -1,7 +1,9 @@
 // The JavaScript client of the print control: a web page reaches the control through the
 // local bridge (tavobridge) over a WebSocket, and its calls read like the old ones with
 // `await` in front. One dependency-free ES module: pages bundle it (the npm package tavo-client),
-// or import it from the bridge at /tavo.js.
+// or import it from the bridge at /tavo.js. Its own messages are in English or Chinese, as the
+// browser's languages say or the page sets (setLanguage); the catalog lives in this file, so
+// that a page still fetches one file from this device.
 
 /** The thirteen methods of the control's interface, as it declares them. */
 const CONTROL_METHODS = [
@@ -79,6 +81,93 @@ function pageOrigin() {
 }
 
 /**
+ * The client's own words, in English and simplified Chinese, each a function of what it names.
+ * The control's messages (TavoError) are its own and pass as it gives them; commands stay
+ * commands.
+ */
+const MESSAGES = {
+  en: {
+    'browser-permission': ({ origin, url, allowSite }) =>
+      `The browser refused ${origin} access to this device, where the print control bridge listens (${url}): ` +
+      'the site\'s permission "loopback-network" is denied (Chromium: "Local network access"; ' +
+      'Firefox: "Device apps and services"). Allow it in the site\'s settings, or an administrator ' +
+      `allows the site for every user of this machine with: ${allowSite}`,
+    'origin-not-allowed': ({ origin, url, allowSite }) =>
+      `The print control bridge at ${url} is running but does not let ${origin} connect: its origin ` +
+      'policy does not allow the site, someone answered its question with "Not now" or "Block", or too many ' +
+      'of the site\'s pages are connected. An administrator allows the site for every user with: ' +
+      `${allowSite} (a user for themselves: tavoprint site allow ${origin})`,
+    'no-bridge': ({ url }) =>
+      `No print control bridge answers at ${url}: tavobridge is not running. Start it with: ` +
+      'systemctl --user start tavobridge (an administrator installs it for every user with: apt install tavo)',
+    timeout: ({ origin, url, allowSite, seconds }) =>
+      `No answer from the print control bridge at ${url} within ${seconds} s: the browser is holding ` +
+      `the connection until someone allows ${origin} access to this device (Firefox asks about "Device apps ` +
+      'and services", permission "loopback-network"; Chromium about "Local network access"), or the bridge ' +
+      `is waiting for its own question to be answered. An administrator allows the site for every user with: ${allowSite}`,
+    'no-socket': ({ url, detail }) => `Cannot connect to the print control bridge at ${url}: ${detail}`,
+    closed: ({ code }) => `The connection to the print control bridge closed (code ${code})`,
+  },
+  'zh-CN': {
+    'browser-permission': ({ origin, url, allowSite }) =>
+      `浏览器禁止 ${origin} 访问本机，而打印控件桥接程序正在本机监听（${url}）：该网站的“loopback-network”权限被拒绝` +
+      '（Chromium 中为“本地网络访问”，Firefox 中为“设备应用和服务”）。请在网站设置中允许，或由管理员用以下命令' +
+      `为本机所有用户允许该网站：${allowSite}`,
+    'origin-not-allowed': ({ origin, url, allowSite }) =>
+      `${url} 上的打印控件桥接程序正在运行，但不允许 ${origin} 连接：其来源策略不允许该网站，或有人对它的询问` +
+      '选择了“暂不”或“阻止”，或该网站已连接的页面过多。管理员可用以下命令为所有用户允许该网站：' +
+      `${allowSite}（用户只为自己允许：tavoprint site allow ${origin}）`,
+    'no-bridge': ({ url }) =>
+      `${url} 上没有打印控件桥接程序应答：tavobridge 未运行。请用以下命令启动：` +
+      'systemctl --user start tavobridge（管理员可用 apt install tavo 为所有用户安装）',
+    timeout: ({ origin, url, allowSite, seconds }) =>
+      `${url} 上的打印控件桥接程序在 ${seconds} 秒内没有应答：在有人允许 ${origin} 访问本机之前，浏览器会一直挂起连接` +
+      '（Firefox 询问“设备应用和服务”，权限为“loopback-network”；Chromium 询问“本地网络访问”），或者桥接程序' +
+      `正在等待对它自己的询问作答。管理员可用以下命令为所有用户允许该网站：${allowSite}`,
+    'no-socket': ({ url, detail }) => `无法连接 ${url} 上的打印控件桥接程序：${detail}`,
+    closed: ({ code }) => `与打印控件桥接程序的连接已关闭（代码 ${code}）`,
+  },
+};
+
+/** @type {string|null} the language a page chose with setLanguage */
+let chosenLanguage = null;
+
+/**
+ * The catalog for a list of language tags: any Chinese reads zh-CN, anything else English.
+ * @param {ReadonlyArray<string>} tags
+ * @returns {'en' | 'zh-CN'}
+ */
+function catalogFor(tags) {
+  for (const tag of tags) {
+    const lower = String(tag).toLowerCase();
+    if (lower === 'zh' || lower.startsWith('zh-')) return 'zh-CN';
+    if (lower === 'en' || lower.startsWith('en-')) return 'en';
+  }
+  return 'en';
+}
+
+/**
+ * Sets the language of the client's own messages: "zh-CN" (any "zh…") or "en" (any other tag);
+ * null goes back to the browser's languages (navigator.languages), the default.
+ * @param {string | null} tag
+ */
+export function setLanguage(tag) {
+  chosenLanguage = tag === null || tag === undefined ? null : catalogFor([tag]);
+}
+
+/** @returns {'en' | 'zh-CN'} the language the client's messages are in now */
+export function language() {
+  if (chosenLanguage) return /** @type {'en' | 'zh-CN'} */ (chosenLanguage);
+  const nav = globalThis.navigator;
+  return catalogFor(nav?.languages?.length ? nav.languages : [nav?.language ?? 'en']);
+}
+
+/** @param {string} key @param {Record<string, unknown>} values */
+function say(key, values) {
+  return MESSAGES[language()][key](values);
+}
+
+/**
  * @param {string} reason
  * @param {string} url the bridge's address
  * @param {number} timeoutMs
@@ -87,31 +176,15 @@ function pageOrigin() {
 function connectError(reason, url, timeoutMs) {
   const origin = pageOrigin();
   const allowSite = `tavoprint site allow ${origin} --machine`;
+  const values = { origin, url, allowSite, seconds: timeoutMs / 1000 };
   switch (reason) {
     case 'browser-permission':
-      return new TavoConnectError(reason,
-        `The browser refused ${origin} access to this device, where the print control bridge listens (${url}): ` +
-        'the site\'s permission "loopback-network" is denied (Chromium: "Local network access"; ' +
-        'Firefox: "Device apps and services"). Allow it in the site\'s settings, or an administrator ' +
-        `allows the site for every user of this machine with: ${allowSite}`, allowSite);
     case 'origin-not-allowed':
-      return new TavoConnectError(reason,
-        `The print control bridge at ${url} is running but does not let ${origin} connect: its origin ` +
-        'policy does not allow the site, someone answered its question with "Not now" or "Block", or too many ' +
-        'of the site\'s pages are connected. An administrator allows the site for every user with: ' +
-        `${allowSite} (a user for themselves: tavoprint site allow ${origin})`, allowSite);
+      return new TavoConnectError(reason, say(reason, values), allowSite);
     case 'no-bridge':
-      return new TavoConnectError(reason,
-        `No print control bridge answers at ${url}: tavobridge is not running. Start it with: ` +
-        'systemctl --user start tavobridge (an administrator installs it for every user with: apt install tavo)',
-        'systemctl --user start tavobridge');
+      return new TavoConnectError(reason, say(reason, values), 'systemctl --user start tavobridge');
     default:
-      return new TavoConnectError('timeout',
-        `No answer from the print control bridge at ${url} within ${timeoutMs / 1000} s: the browser is holding ` +
-        `the connection until someone allows ${origin} access to this device (Firefox asks about "Device apps ` +
-        'and services", permission "loopback-network"; Chromium about "Local network access"), or the bridge ' +
-        `is waiting for its own question to be answered. An administrator allows the site for every user with: ${allowSite}`,
-        allowSite);
+      return new TavoConnectError('timeout', say('timeout', values), allowSite);
   }
 }
 
@@ -148,20 +221,22 @@ async function diagnose(url) {
 
 /**
  * Opens a connection to the bridge.
- * @param {{url?: string, port?: number, timeout?: number}} [options] url: the bridge's WebSocket
- *   address (default: the bridge that served this module, else ws://127.0.0.1:17370/automation);
- *   timeout: milliseconds until a connection that is neither made nor refused fails (30000)
+ * @param {{url?: string, port?: number, timeout?: number, language?: string}} [options] url: the
+ *   bridge's WebSocket address (default: the bridge that served this module, else
+ *   ws://127.0.0.1:17370/automation); timeout: milliseconds until a connection that is neither
+ *   made nor refused fails (30000); language: as setLanguage, for the client's messages from now on
  * @returns {Promise<import('./tavo.d.ts').TavoControl>} rejects with a TavoConnectError
  */
 export function connect(options = {}) {
   const url = options.url ?? (options.port ? `ws://127.0.0.1:${options.port}/automation` : defaultUrl());
   const timeoutMs = options.timeout ?? DEFAULT_TIMEOUT_MS;
+  if (options.language !== undefined) setLanguage(options.language);
   return new Promise((resolve, reject) => {
     let socket;
     try {
       socket = new WebSocket(url);
     } catch (error) {
-      reject(new Error(`Cannot connect to the print control bridge at ${url}: ${error.message}`));
+      reject(new Error(say('no-socket', { url, detail: error.message })));
       return;
     }
     let settled = false;
@@ -212,7 +287,7 @@ function makeControl(socket) {
     }
   });
   socket.addEventListener('close', (event) => {
-    closed = new TavoError(0x80010108 | 0, `The connection to the print control bridge closed (code ${event.code})`);
+    closed = new TavoError(0x80010108 | 0, say('closed', { code: event.code }));
     for (const waiting of pending.values()) waiting.reject(closed);
     pending.clear();
   });

@@ -17,12 +17,13 @@ export const formPicturePath = path.join(examples, 'form.png');
 export const invoiceDataPath = path.join(examples, 'data.xml');
 
 /**
- * The bridge, a browser and the designer page, connected to the control.
+ * The bridge, a browser and the designer page, connected to the control; locale: the browser's
+ * language (the designer's follows it).
  * @returns {Promise<{bridge: any, page: import('playwright-core').Page, origin: string, folder: string, close: () => Promise<void>}>}
  */
-export async function openDesigner({ viewport = { width: 1500, height: 950 }, bridgeEnv = {} } = {}) {
+export async function openDesigner({ viewport = { width: 1500, height: 950 }, bridgeEnv = {}, locale } = {}) {
   const bridge = await startBridge({ env: bridgeEnv });
-  const browser = await launchBrowser(browserName);
+  const browser = await launchBrowser(browserName, { locale });
   const page = await browser.newPage();
   await page.setViewportSize(viewport);
   const origin = `http://127.0.0.1:${bridge.port}`;
@@ -54,7 +55,7 @@ export async function openDesigner({ viewport = { width: 1500, height: 950 }, br
 /** Opens a rule file through the page's file input. */
 export async function openRule(page, file) {
   await page.setInputFiles('#open-rule', file);
-  await page.waitForFunction(() => /Opened|not a rule/.test(document.getElementById('message').textContent));
+  await page.waitForFunction(() => /Opened|not a rule|已打开|不是模板文件/.test(document.getElementById('message').textContent));
 }
 
 /** Saves through the Save button and answers the downloaded file's text. */

@@ -1,10 +1,12 @@
 // The picture of the designer in the README: the sample invoice's rule over its scanned form,
-// one field selected, taken by the tests' browser. Run by scripts/designer-screenshot.
+// one field selected, taken by the tests' browser, in the browser's language given second
+// (docs/designer-zh-CN.png: zh-CN). Run by scripts/designer-screenshot.
 import path from 'node:path';
 import { formPicturePath, invoiceDataPath, invoiceRulePath, openDesigner, openRule, sourceDir } from './designer.mjs';
 
 const out = process.argv[2] ?? path.join(sourceDir, 'docs/designer.png');
-const designer = await openDesigner({ viewport: { width: 1480, height: 800 } });
+const locale = process.argv[3];
+const designer = await openDesigner({ viewport: { width: 1480, height: 800 }, locale });
 try {
   const { page } = designer;
   await openRule(page, invoiceRulePath);

@@ -15,20 +15,21 @@ export function browserNames() {
 /**
  * Launches a browser with a fresh profile; resolves to {name, newPage(), close()}.
  * @param {'chromium' | 'firefox'} name
- * @param {{publicPage?: {host: string, port: number}}} [options] publicPage: pages of
- *   http://HOST:PORT come from 127.0.0.1:PORT, which the browser takes for a public address
+ * @param {{publicPage?: {host: string, port: number}, locale?: string}} [options] publicPage: pages of
+ *   http://HOST:PORT come from 127.0.0.1:PORT, which the browser takes for a public address;
+ *   locale: the browser's language (navigator.languages), e.g. "zh-CN"
  */
-export async function launchBrowser(name = 'chromium', { publicPage } = {}) {
+export async function launchBrowser(name = 'chromium', { publicPage, locale } = {}) {
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), `tavo-${name}-`));
   try {
-    return name === 'firefox' ? await launchFirefox(profile, publicPage) : await launchChromium(profile, publicPage);
+    return name === 'firefox' ? await launchFirefox(profile, publicPage, locale) : await launchChromium(profile, publicPage, locale);
   } catch (error) {
     fs.rmSync(profile, { recursive: true, force: true });
     throw error;
   }
 }
 
-async function launchChromium(profile, publicPage) {
+async function launchChromium(profile, publicPage, locale) {
   const args = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
     '--disable-component-update', '--disable-sync', '--no-first-run'];
   if (publicPage) {
@@ -37,8 +38,10 @@ async function launchChromium(profile, publicPage) {
       // As an https page would be: a secure context, which Chromium's local network access asks for.
       `--unsafely-treat-insecure-origin-as-secure=http://${host}:${port}`);
   }
+  if (locale) args.push(`--lang=${locale}`);
   const context = await chromium.launchPersistentContext(profile, {
     executablePath: process.env.TAVO_CHROMIUM ?? '/usr/bin/chromium', headless: true, args, acceptDownloads: true,
+    ...(locale ? { locale } : {}),
   });
   return {
     name: 'chromium',
@@ -50,7 +53,7 @@ async function launchChromium(profile, publicPage) {
   };
 }
 
-async function launchFirefox(profile, publicPage) {
+async function launchFirefox(profile, publicPage, locale) {
   const downloads = path.join(profile, 'downloads');
   fs.mkdirSync(downloads);
   const prefs = {
@@ -60,6 +63,7 @@ async function launchFirefox(profile, publicPage) {
     'browser.download.always_ask_before_handling_new_types': false,
     'browser.download.start_downloads_in_tmp_dir': false,
   };
+  if (locale) prefs['intl.accept_languages'] = locale;
   if (publicPage) {
     prefs['network.lna.address_space.public.override'] = `127.0.0.1:${publicPage.port}`;
     prefs['network.dns.localDomains'] = publicPage.host;

@@ -2,46 +2,50 @@
 // indexed rows, the lowest row position for automatic rows, and the page fields to bind.
 import { automaticRows } from '../rule/Rows.js';
 import { continuingRows, pageCountId, pageNumberId, setContinuingRows } from '../rule/ContinuingRows.js';
+import { phrase, t } from '../i18n/i18n.js';
 
 /** @typedef {import('./DesignerState.js').DesignerState} DesignerState */
 
 /**
  * @param {DesignerState} state
- * @param {(text: string) => void} say
+ * @param {(text: {toString(): string}) => void} say
  * @returns {HTMLFieldSetElement}
  */
 export function continuingRowsFields(state, say) {
   const doc = state.doc;
   const { slots, bottom } = continuingRows(doc);
   const fields = document.createElement('fieldset');
-  fields.append(Object.assign(document.createElement('legend'), { textContent: 'Rows on further sheets' }));
+  fields.append(Object.assign(document.createElement('legend'), { textContent: t('continue.legend') }));
   const now = slots !== null || (bottom !== null && automaticRows(doc))
-    ? `Rows that do not fit continue on the next sheet${slots !== null ? ` after ${slots} rows` : ''}${bottom !== null && automaticRows(doc) ? `, or below rule pixel ${bottom}` : ''}.`
-    : 'Rows that do not fit the sheet are not printed.';
+    ? t('continue.now', {
+      slots: slots !== null ? t('continue.slots', { slots }) : '',
+      bottom: bottom !== null && automaticRows(doc) ? t('continue.bottom', { bottom }) : '',
+    })
+    : t('continue.notPrinted');
   fields.append(Object.assign(document.createElement('p'), { className: 'note', textContent: now }));
-  const slotsInput = field(fields, 'row-slots', 'Row slots of the form (indexed rows)', slots);
-  const bottomInput = field(fields, 'row-bottom', 'Lowest row position (rule px, automatic rows)', bottom);
+  const slotsInput = field(fields, 'row-slots', t('continue.slotsLabel'), slots);
+  const bottomInput = field(fields, 'row-bottom', t('continue.bottomLabel'), bottom);
 
   const read = (input) => {
     if (input.value.trim() === '') return null;
     const value = Number(input.value);
     return Number.isInteger(value) && value >= 1 ? value : undefined;
   };
-  fields.append(button('Continue rows on the next sheet', () => {
+  fields.append(button(t('continue.apply'), () => {
     const rows = { slots: read(slotsInput), bottom: read(bottomInput) };
     if (rows.slots === undefined || rows.bottom === undefined || (rows.slots === null && rows.bottom === null)) {
-      say('Give the row slots or the lowest row position as a whole number from 1.');
+      say(phrase('continue.bad'));
       return;
     }
-    state.change('Rows on further sheets', (d) => setContinuingRows(d, rows));
-    say(`Rows continue on the next sheet; bind texts to the ids ${pageNumberId} and ${pageCountId} for "1/4".`);
-  }), button('Print one sheet only', () => {
-    state.change('Rows on one sheet', (d) => setContinuingRows(d, { slots: null, bottom: null }));
-    say('Rows that do not fit the sheet are not printed.');
+    state.change(phrase('history.continuing'), (d) => setContinuingRows(d, rows));
+    say(phrase('continue.done', { number: pageNumberId, count: pageCountId }));
+  }), button(t('continue.oneSheet'), () => {
+    state.change(phrase('history.oneSheet'), (d) => setContinuingRows(d, { slots: null, bottom: null }));
+    say(phrase('continue.notPrinted'));
   }));
   fields.append(Object.assign(document.createElement('p'), {
     className: 'note',
-    textContent: `Every other element is printed on each sheet; fields with id ${pageNumberId} and ${pageCountId} show the sheet's number and how many there are.`,
+    textContent: t('continue.note', { number: pageNumberId, count: pageCountId }),
   }));
   return fields;
 }

@@ -4,6 +4,7 @@
 // printer's sheet the page lies on became known).
 import { RuleDocument } from '../rule/RuleDocument.js';
 import { History } from '../rule/History.js';
+import { phrase } from '../i18n/i18n.js';
 
 /** @typedef {import('../rule/RuleDocument.js').RuleElement} RuleElement */
 
@@ -47,7 +48,7 @@ export class DesignerState extends EventTarget {
     this.rowMarks.clear();
     this.rowCount = null;
     this.savedText = text;
-    this.#emit('change', { label: 'Open' });
+    this.#emit('change', { label: phrase('history.open') });
     this.#emit('selection');
   }
 
@@ -72,7 +73,8 @@ export class DesignerState extends EventTarget {
 
   /**
    * One undoable change: `edit` changes the document, then the new text is recorded.
-   * @param {string} label what the change was, in words
+   * @param {string|{toString(): string}} label what the change was, in words (a phrase, said
+   *   in the language of the moment by undo's and redo's titles)
    * @param {(doc: RuleDocument) => void} edit
    */
   change(label, edit) {
@@ -99,9 +101,9 @@ export class DesignerState extends EventTarget {
     this.#emit('change', { label: '', live: true });
   }
 
-  undo() { this.#restore(this.history.undo(), 'Undo'); }
+  undo() { this.#restore(this.history.undo(), phrase('history.undo')); }
 
-  redo() { this.#restore(this.history.redo(), 'Redo'); }
+  redo() { this.#restore(this.history.redo(), phrase('history.redo')); }
 
   /** Whether the rule has changed since it was opened or last saved. */
   get unsaved() {
@@ -122,14 +124,14 @@ export class DesignerState extends EventTarget {
     this.picture = picture;
     this.dialogPicture = null;
     if (picture?.name && this.doc.formPicture !== picture.name) {
-      this.change('Form picture', (doc) => { doc.formPicture = picture.name; });
+      this.change(phrase('history.formPicture'), (doc) => { doc.formPicture = picture.name; });
     }
     this.#emit('picture');
   }
 
-  /** @param {{widthMm: number, heightMm: number, label: string}|null} sheet */
+  /** @param {{widthMm: number, heightMm: number, label: string|{toString(): string}}|null} sheet */
   setSheet(sheet) {
-    const same = sheet && this.sheet && ['widthMm', 'heightMm', 'label'].every((k) => sheet[k] === this.sheet[k]);
+    const same = sheet && this.sheet && ['widthMm', 'heightMm', 'label'].every((k) => String(sheet[k]) === String(this.sheet[k]));
     if (same || sheet === this.sheet) return;
     this.sheet = sheet;
     this.#emit('sheet');

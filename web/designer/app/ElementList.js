@@ -1,6 +1,7 @@
 // The rule's elements as a list box: the keyboard's way to select what the mouse clicks on the
 // form. The stage then moves the selection with the arrow keys.
 import { describe } from './Stage.js';
+import { t } from '../i18n/i18n.js';
 
 /** @typedef {import('./DesignerState.js').DesignerState} DesignerState */
 
@@ -20,7 +21,7 @@ export class ElementList {
 
   render() {
     const options = this.state.doc.elements().map((el, i) => {
-      const option = new Option(`${i + 1}. ${describe(el)}`, el.uid);
+      const option = new Option(t('elements.option', { n: i + 1, description: describe(el) }), el.uid);
       option.selected = this.state.selection.has(el.uid);
       return option;
     });
@@ -29,6 +30,6 @@ export class ElementList {
     const skipped = this.state.doc.ignoredElements();
     this.ignored.hidden = skipped.length === 0;
     this.ignored.textContent = skipped.length === 0 ? ''
-      : `Never drawn: ${skipped.map((el) => `<${el.tagName}${el.get('type') ? ` type="${el.get('type')}"` : ''}>`).join(', ')} (an element needs a child element, such as <text/>, for the engine to draw it).`;
+      : t('elements.ignored', { list: skipped.map((el) => `<${el.tagName}${el.get('type') ? ` type="${el.get('type')}"` : ''}>`).join(', ') });
   }
 }

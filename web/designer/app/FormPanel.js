@@ -7,6 +7,7 @@ import { inWords } from './Connection.js';
 import { pageGeometry } from './pageGeometry.js';
 import { densityOf, pngWithDensity, screenDpi } from './pictureDensity.js';
 import { saveBytesToFolder, whereWritten } from './saving.js';
+import { formatNumber, phrase, t } from '../i18n/i18n.js';
 
 /** @typedef {import('./DesignerState.js').DesignerState} DesignerState */
 /** @typedef {import('./Connection.js').Connection} Connection */
@@ -14,7 +15,7 @@ import { saveBytesToFolder, whereWritten } from './saving.js';
 /** A picture whose dialog size is off the page's by more than this share is told about. */
 const TOLERANCE = 0.01;
 
-const mm = (value) => Math.round(value * 10) / 10;
+const mm = (value) => formatNumber(value, 1);
 
 /**
  * What the preview dialog shows of a picture of so many pixels for a page, in millimetres.
@@ -67,18 +68,21 @@ export class FormPanel {
     if (!picture || !this.pixels) return '';
     const page = pageGeometry(this.state.doc);
     const density = picture.bytes ? densityOf(picture.bytes) : null;
-    const dpi = density ? ` at ${Math.round(density.dpiX)} dpi` : ' (it says no density)';
+    const dpi = density ? t('form.dpi', { dpi: formatNumber(Math.round(density.dpiX), 0) }) : t('form.noDpi');
     const shown = dialogSize(this.pixels, page);
-    const intro = `The form picture is ${this.pixels.width} x ${this.pixels.height} pixels${dpi}.`;
-    if (shown.fits) return `${intro} The preview dialog shows it at the page's size.`;
-    return `${intro} The preview dialog draws a picture's pixels as screen pixels at 96 dpi, so it shows this form at ${mm(shown.widthMm)} x ${mm(shown.heightMm)} mm, ${shown.scale.toFixed(2)} times the page (${mm(page.widthMm)} x ${mm(page.heightMm)} mm).`;
+    const intro = t('form.intro', { width: this.pixels.width, height: this.pixels.height, dpi });
+    if (shown.fits) return t('form.fits', { intro });
+    return t('form.scaled', {
+      intro, width: mm(shown.widthMm), height: mm(shown.heightMm), scale: formatNumber(shown.scale, 2, 2),
+      pageWidth: mm(page.widthMm), pageHeight: mm(page.heightMm),
+    });
   }
 
   render() {
     const picture = this.state.picture;
     const note = Object.assign(document.createElement('p'), { className: 'note', id: 'form-summary' });
     if (!picture) {
-      note.textContent = 'No form picture: choose the scan of the blank form with Form picture….';
+      note.textContent = t('form.none');
       this.root.replaceChildren(note);
       return;
     }
@@ -88,10 +92,10 @@ export class FormPanel {
     if (this.pixels && !dialogSize(this.pixels, page).fits) {
       const row = document.createElement('div');
       row.className = 'row';
-      const label = Object.assign(document.createElement('label'), { htmlFor: 'dialog-picture-name', textContent: 'File name' });
+      const label = Object.assign(document.createElement('label'), { htmlFor: 'dialog-picture-name', textContent: t('folder.fileName') });
       const base = (picture.name ?? 'form').replace(/\.[^.]*$/, '');
       const name = Object.assign(document.createElement('input'), { id: 'dialog-picture-name', type: 'text', value: `${base}-96dpi.png` });
-      const make = Object.assign(document.createElement('button'), { type: 'button', id: 'make-dialog-picture', textContent: 'Make the dialog\'s picture' });
+      const make = Object.assign(document.createElement('button'), { type: 'button', id: 'make-dialog-picture', textContent: t('form.make') });
       make.addEventListener('click', () => this.#make(name.value.trim()));
       row.append(label, name, make);
       parts.push(row);
@@ -99,7 +103,7 @@ export class FormPanel {
     if (this.state.dialogPicture) {
       parts.push(Object.assign(document.createElement('p'), {
         className: 'note',
-        textContent: `The dialog preview shows ${this.state.dialogPicture.name}, made at 96 dpi.`,
+        textContent: t('form.dialogShows', { name: this.state.dialogPicture.name }),
       }));
     }
     this.root.replaceChildren(...parts);
@@ -122,10 +126,10 @@ export class FormPanel {
       const base64 = btoa(binary);
       await saveBytesToFolder(this.connection.get(), fileName, base64);
       this.state.setDialogPicture({ name: fileName, base64 });
-      this.status.say(`Wrote ${whereWritten(fileName)}. It is ${canvas.width} x ${canvas.height} pixels at 96 dpi: give it as the preview's picture (PreviewXmlData's ImagePath); the dialog preview here shows it now.`);
+      this.status.say(phrase('form.wrote', { where: whereWritten(fileName), width: canvas.width, height: canvas.height }));
     } catch (error) {
       this.connection.noteFailure(error);
-      this.status.say(`${fileName} was not written: ${inWords(error)}`);
+      this.status.say(phrase('save.notWritten', { name: fileName, error: inWords(error) }));
     }
   }
 }

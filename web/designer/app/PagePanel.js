@@ -2,6 +2,7 @@
 import { pageKeys } from '../rule/Keys.js';
 import { resolutionOf } from '../rule/Geometry.js';
 import { keyField } from './keyField.js';
+import { phrase, t } from '../i18n/i18n.js';
 
 /** @typedef {import('./DesignerState.js').DesignerState} DesignerState */
 
@@ -21,7 +22,7 @@ export class PagePanel {
     if (!this.state.doc.printing) {
       const note = document.createElement('p');
       note.className = 'note';
-      note.textContent = 'This rule has no printing element, so the engine prints nothing from it.';
+      note.textContent = t('page.noPrinting');
       this.root.replaceChildren(note);
       return;
     }
@@ -32,7 +33,7 @@ export class PagePanel {
       (value) => {
         this.writing = true;
         try {
-          this.state.change(`Set ${key.name}`, (doc) => doc.setSetting(key.name, value));
+          this.state.change(phrase('history.set', { key: key.name }), (doc) => doc.setSetting(key.name, value));
         } finally {
           this.writing = false;
         }

@@ -9,6 +9,7 @@ import { inWords } from './Connection.js';
 import { pageGeometry } from './pageGeometry.js';
 import { ruleForEngine } from './engineRule.js';
 import { sheetWidthMm } from './sheetSize.js';
+import { formatNumber, phrase } from '../i18n/i18n.js';
 
 /** @typedef {import('./DesignerState.js').DesignerState} DesignerState */
 /** @typedef {import('./Connection.js').Connection} Connection */
@@ -17,10 +18,10 @@ import { sheetWidthMm } from './sheetSize.js';
 const DEBOUNCE_MS = 300;
 
 /** A length measured off a picture, to the tenth of a millimetre its pixels allow. */
-const lengthText = (mm) => String(Math.abs(mm - Math.round(mm)) < 0.2 ? Math.round(mm) : Math.round(mm * 10) / 10);
+const lengthText = (mm) => formatNumber(Math.abs(mm - Math.round(mm)) < 0.2 ? Math.round(mm) : mm, 1);
 
 /** How the printer is named over its sheet. */
-const printerLabel = (printer) => (printer.startsWith('pdf:') ? 'the PDF printer' : printer);
+const printerLabel = (printer) => (printer.startsWith('pdf:') ? phrase('printer.pdf') : printer);
 
 export class Preview {
   /**
@@ -112,15 +113,15 @@ export class Preview {
         widthCss = (mm / 25.4) * 96 * zoom;
         const heightMmOfSheet = (mm * picture.height) / picture.width;
         // The PDF printer's sheet is the page itself when the rule gives one: no turning.
-        const turned = printer.startsWith('pdf:') && given ? '' : ` (${landscape ? 'landscape' : 'portrait'})`;
+        const turned = printer.startsWith('pdf:') && given ? '' : phrase(landscape ? 'sheet.landscape' : 'sheet.portrait');
         this.state.setSheet({
           widthMm: mm, heightMm: heightMmOfSheet,
-          label: `Sheet of ${printerLabel(printer)}${turned}, ${lengthText(mm)} x ${lengthText(heightMmOfSheet)} mm`,
+          label: phrase('sheet.label', { printer: printerLabel(printer), turned, width: lengthText(mm), height: lengthText(heightMmOfSheet) }),
         });
       }
     } catch (error) {
       this.connection.noteFailure(error);
-      if (generation === this.generation) this.parts.status.say(`The preview could not be drawn: ${inWords(error)}`, 'preview');
+      if (generation === this.generation) this.parts.status.say(phrase('preview.failed', { error: inWords(error) }), 'preview');
     } finally {
       this.busy = false;
     }
@@ -146,12 +147,18 @@ export class Preview {
     this.shownGeneration = generation;
     if (this.editedAt !== null) {
       this.lastRefreshMs = performance.now() - this.editedAt;
-      const sheets = picture.pages > 1 ? `; the first of ${picture.pages} sheets` : '';
-      this.parts.time.textContent = `Preview refreshed in ${Math.round(this.lastRefreshMs)} ms (drawn in ${Math.round(this.lastDrawMs)} ms)${sheets}`;
+      const sheets = picture.pages > 1 ? phrase('preview.sheets', { pages: picture.pages }) : '';
+      this.refreshText = phrase('preview.refreshed', { total: formatNumber(this.lastRefreshMs, 0), draw: formatNumber(this.lastDrawMs, 0), sheets });
+      this.parts.time.textContent = String(this.refreshText);
     }
     this.editedAt = null;
     this.#resolveShown();
     this.#resetShown();
+  }
+
+  /** Says the refresh time again in the language of the moment. */
+  retranslate() {
+    if (this.refreshText) this.parts.time.textContent = String(this.refreshText);
   }
 
   #resetShown() {

@@ -1,8 +1,9 @@
 // The printer the preview is drawn for, the test print with the sample data, and calibration:
 // a page of millimetre grid and crosses printed on the pre-printed paper, and the shift the
 // user measured on it written into the rule as customOffsetLeft/customOffsetTop.
-import { applyMeasuredShift, calibrationRule, measuringInstructions } from '../rule/Calibration.js';
+import { applyMeasuredShift, calibrationRule } from '../rule/Calibration.js';
 import { inWords } from './Connection.js';
+import { phrase, t } from '../i18n/i18n.js';
 
 /** @typedef {import('./DesignerState.js').DesignerState} DesignerState */
 /** @typedef {import('./Connection.js').Connection} Connection */
@@ -26,44 +27,49 @@ export class PrintPanel extends EventTarget {
     this.connection = connection;
     this.data = data;
     this.say = say;
-    const printerLabel = Object.assign(document.createElement('label'), { htmlFor: 'printer', textContent: 'Printer' });
+    /** @type {Array<[HTMLElement, string]>} the panel's elements and the keys of their texts */
+    this.labelled = [];
+    const printerLabel = this.#label(Object.assign(document.createElement('label'), { htmlFor: 'printer' }), 'print.printer');
     this.select = Object.assign(document.createElement('select'), { id: 'printer' });
-    this.select.append(new Option('PDF file (pdf:)', PDF_PRINTER));
+    this.select.append(this.#label(new Option('', PDF_PRINTER), 'print.pdf'));
     this.select.addEventListener('change', () => this.dispatchEvent(new Event('change')));
-    const testPrint = button('Test print', () => this.#print(this.state.doc.serialize(), 'Test print', TEST_PRINT_FILE));
+    const testPrint = this.#label(button(() => this.#print(this.state.doc.serialize(), phrase('print.what.test'), TEST_PRINT_FILE)), 'print.test');
     testPrint.id = 'test-print';
     this.outcome = Object.assign(document.createElement('p'), { id: 'print-outcome', className: 'note' });
     this.outcome.setAttribute('role', 'status');
+    /** @type {string|{toString(): string}} what the outcome line says */
+    this.outcomeText = '';
 
     const calibration = document.createElement('fieldset');
-    calibration.append(Object.assign(document.createElement('legend'), { textContent: 'Calibration' }));
-    const help = Object.assign(document.createElement('p'), {
-      className: 'note',
-      textContent: `Print the calibration page on the pre-printed paper, then ${measuringInstructions} Applying it moves the whole print back by that much (the rule's customOffsetLeft and customOffsetTop), once.`,
-    });
-    const printCalibration = button('Print calibration page', () => this.#print(calibrationRule(this.state.doc), 'Calibration page', CALIBRATION_FILE));
+    calibration.append(this.#label(document.createElement('legend'), 'print.calibration'));
+    const help = this.#label(Object.assign(document.createElement('p'), { className: 'note' }), 'print.help');
+    const printCalibration = this.#label(button(() => this.#print(calibrationRule(this.state.doc), phrase('print.what.calibration'), CALIBRATION_FILE)), 'print.printCalibration');
     printCalibration.id = 'print-calibration';
-    const dx = numberInput('shift-x', 'Measured shift: printed to the right by (mm)');
-    const dy = numberInput('shift-y', 'Measured shift: printed lower by (mm)');
-    const apply = button('Apply the measured shift', () => {
+    const dx = numberInput('shift-x');
+    const dy = numberInput('shift-y');
+    this.#label(dx.label, 'print.shiftX');
+    this.#label(dy.label, 'print.shiftY');
+    const apply = this.#label(button(() => {
       const x = Number(dx.input.value || 0);
       const y = Number(dy.input.value || 0);
       if (!Number.isFinite(x) || !Number.isFinite(y)) {
-        this.say('The measured shift must be a number of millimetres.');
+        this.say(phrase('print.shiftNotNumber'));
         return;
       }
       // A print that landed too far right is moved left by as much: the correction is the
       // opposite of the measured shift.
       if (x === 0 && y === 0) {
-        this.say('Type the shift measured on the calibration page first.');
+        this.say(phrase('print.shiftFirst'));
         return;
       }
-      this.state.change('Calibrate', (doc) => applyMeasuredShift(doc, -x, -y));
+      this.state.change(phrase('history.calibrate'), (doc) => applyMeasuredShift(doc, -x, -y));
       // The correction is in the rule now: the fields start over for the next measurement.
       dx.input.value = '';
       dy.input.value = '';
-      this.say(`customOffsetLeft is now ${this.state.doc.setting('customOffsetLeft') ?? '0'} mm, customOffsetTop ${this.state.doc.setting('customOffsetTop') ?? '0'} mm. Preview "As it will land on the form" shows the print over the form without the correction.`);
-    });
+      this.say(phrase('print.shifted', {
+        left: this.state.doc.setting('customOffsetLeft') ?? '0', top: this.state.doc.setting('customOffsetTop') ?? '0', view: phrase('preview.land'),
+      }));
+    }), 'print.apply');
     apply.id = 'apply-shift';
     calibration.append(help, printCalibration, dx.row, dy.row, apply);
 
@@ -72,6 +78,26 @@ export class PrintPanel extends EventTarget {
     printerRow.append(printerLabel, this.select);
     root.replaceChildren(printerRow, testPrint, this.outcome, calibration);
     connection.addEventListener('open', () => this.#listPrinters());
+    this.retranslate();
+  }
+
+  /** Writes the panel's texts in the language of the moment; what was chosen and typed stays. */
+  retranslate() {
+    for (const [el, key] of this.labelled) {
+      el.textContent = key === 'print.help' ? t(key, { instructions: t('calibration.measuring') }) : t(key);
+    }
+    this.outcome.textContent = String(this.outcomeText);
+  }
+
+  /** @template {HTMLElement} E @param {E} el @param {string} key @returns {E} */
+  #label(el, key) {
+    this.labelled.push([el, key]);
+    return el;
+  }
+
+  #tell(text) {
+    this.outcomeText = text;
+    this.outcome.textContent = String(text);
   }
 
   /** @returns {string} the printer the preview is drawn for (the picture writes no file) */
@@ -81,45 +107,45 @@ export class PrintPanel extends EventTarget {
     try {
       const names = (await this.connection.get().GetPrinterList()).split('\n').filter(Boolean);
       const current = this.select.value;
-      this.select.replaceChildren(new Option('PDF file (pdf:)', PDF_PRINTER), ...names.map((name) => new Option(name, name)));
+      this.select.replaceChildren(this.select.options[0], ...names.map((name) => new Option(name, name)));
       this.select.value = names.includes(current) ? current : PDF_PRINTER;
     } catch (error) {
       this.connection.noteFailure(error);
-      this.say(`The printer list could not be read: ${inWords(error)}`);
+      this.say(phrase('print.listFailed', { error: inWords(error) }));
     }
   }
 
   async #print(rule, what, file) {
-    this.outcome.textContent = `${what}: printing…`;
+    this.#tell(phrase('print.printing', { what }));
     try {
       const control = this.connection.get();
       const printer = controlName(this.select.value, file);
-      if (!(await control.SetDefaultPrinter(printer))) throw new Error(`The printer ${printer} cannot be selected`);
+      if (!(await control.SetDefaultPrinter(printer))) throw new Error(t('print.cannotSelect', { printer }));
       await control.PrintXmlData(this.data(), rule);
       const last = await control.lastPrint();
-      this.outcome.textContent = last.printed
-        ? `${what}: printed on ${last.printer}${last.job ? `, job ${last.job}` : ''}.`
-        : `${what}: not printed. ${last.message}`;
+      this.#tell(last.printed
+        ? phrase('print.printed', { what, printer: last.printer, job: last.job ? phrase('print.job', { job: last.job }) : '' })
+        : phrase('print.notPrinted', { what, message: last.message }));
       this.outcome.dataset.printed = String(last.printed);
     } catch (error) {
       this.connection.noteFailure(error);
-      this.outcome.textContent = `${what}: not printed. ${inWords(error)}`;
+      this.#tell(phrase('print.notPrinted', { what, message: inWords(error) }));
       this.outcome.dataset.printed = 'false';
     }
   }
 }
 
-function button(text, onClick) {
-  const b = Object.assign(document.createElement('button'), { type: 'button', textContent: text });
+function button(onClick) {
+  const b = Object.assign(document.createElement('button'), { type: 'button' });
   b.addEventListener('click', onClick);
   return b;
 }
 
-function numberInput(id, text) {
+function numberInput(id) {
   const row = document.createElement('div');
   row.className = 'row';
-  const label = Object.assign(document.createElement('label'), { htmlFor: id, textContent: text });
+  const label = Object.assign(document.createElement('label'), { htmlFor: id });
   const input = Object.assign(document.createElement('input'), { id, type: 'number', step: '0.1', value: '', placeholder: '0', className: 'narrow' });
   row.append(label, input);
-  return { row, input };
+  return { row, input, label };
 }

@@ -7,12 +7,13 @@ import { keyField } from './keyField.js';
 import { describe } from './Stage.js';
 import { readPicture } from './readPicture.js';
 import { newElementStyle, rememberStyle, styleKeys } from './newElementStyle.js';
+import { phrase, t } from '../i18n/i18n.js';
 
 /** @typedef {import('./DesignerState.js').DesignerState} DesignerState */
 /** @typedef {import('../rule/RuleDocument.js').RuleElement} RuleElement */
 
 /** @type {import('../rule/Keys.js').KeyInfo} */
-const textKey = { name: 'text', type: 'text', defaultText: 'empty: the label draws nothing' };
+const textKey = { name: 'text', type: 'text', get defaultText() { return t('properties.textDefault'); } };
 
 /** Keys in rule pixels, by the axis whose resolution they are written at. */
 const axisOf = { left: 'x', right: 'x', fromx: 'x', tox: 'x', top: 'y', bottom: 'y', fromy: 'y', toy: 'y' };
@@ -60,11 +61,11 @@ export class PropertyPanel {
     heading.textContent = describe(el);
     const keys = elementKeys[el.kind] ?? elementKeys.text;
     const fields = keys.map((key) => keyField(key, el.get(key.name),
-      (value) => this.#write(`Set ${key.name}`, () => el.set(key.name, value)), { mm: this.#mm(key.name) }));
+      (value) => this.#write(phrase('history.set', { key: key.name }), () => el.set(key.name, value)), { mm: this.#mm(key.name) }));
     const parts = [heading, ...fields];
     // The "text" property is a child element, not an attribute: a label's words, an image's picture.
     if (el.kind === 'text') {
-      parts.splice(1, 0, keyField(textKey, el.text, (value) => this.#write('Set text', () => { el.text = value ?? ''; })));
+      parts.splice(1, 0, keyField(textKey, el.text, (value) => this.#write(phrase('history.setText'), () => { el.text = value ?? ''; })));
     }
     if (el.kind === 'image') parts.push(this.#pictureChooser(el));
     return parts;
@@ -73,26 +74,26 @@ export class PropertyPanel {
   /** @param {RuleElement[]} elements */
   #severalElements(elements) {
     const heading = document.createElement('h2');
-    heading.textContent = `${elements.length} elements selected: the keys they share`;
+    heading.textContent = t('properties.several', { count: elements.length });
     const keyLists = elements.map((el) => elementKeys[el.kind] ?? elementKeys.other);
     const shared = keyLists[0].filter((key) => !ownKeys.has(key.name)
       && keyLists.every((keys) => keys.some((k) => k.name === key.name)));
     const fields = shared.map((key) => {
       const values = elements.map((el) => el.get(key.name));
       const same = values.every((v) => v === values[0]);
-      return keyField(key, same ? values[0] : null, (value) => this.#write(`Set ${key.name} of ${elements.length} elements`, () => {
+      return keyField(key, same ? values[0] : null, (value) => this.#write(phrase('history.setSeveral', { key: key.name, count: elements.length }), () => {
         for (const el of elements) el.set(key.name, value);
-      }), { mm: this.#mm(key.name), placeholder: same ? undefined : 'several values: type one for all' });
+      }), { mm: this.#mm(key.name), placeholder: same ? undefined : t('properties.severalValues') });
     });
     return [heading, ...fields];
   }
 
   #newElementKeys() {
     const heading = document.createElement('h2');
-    heading.textContent = 'New text labels and data fields';
+    heading.textContent = t('properties.newHeading');
     const note = Object.assign(document.createElement('p'), {
       className: 'note',
-      textContent: 'Select an element to see its keys. New labels and fields start with this font and size (this browser remembers them for this page).',
+      textContent: t('properties.newNote'),
     });
     const style = newElementStyle();
     const fields = styleKeys.map((name) => {
@@ -123,7 +124,7 @@ export class PropertyPanel {
     const row = document.createElement('div');
     row.className = 'key';
     const label = document.createElement('label');
-    label.textContent = 'Picture (PNG or JPEG, kept in the rule as Base64)';
+    label.textContent = t('properties.picture');
     const input = document.createElement('input');
     input.type = 'file';
     input.accept = 'image/png,image/jpeg';
@@ -133,7 +134,7 @@ export class PropertyPanel {
       const file = input.files?.[0];
       if (!file) return;
       const { base64 } = await readPicture(file);
-      this.state.change('Set picture', () => { el.text = base64; });
+      this.state.change(phrase('history.setPicture'), () => { el.text = base64; });
     });
     row.append(label, input);
     return row;

@@ -9,6 +9,7 @@ import {
 } from '../rule/Rows.js';
 import { mmToRule, resolutionOf, ruleToMm } from '../rule/Geometry.js';
 import { continuingRowsFields } from './ContinuingRowsFields.js';
+import { phrase, t } from '../i18n/i18n.js';
 
 /** @typedef {import('./DesignerState.js').DesignerState} DesignerState */
 
@@ -20,7 +21,7 @@ export class RowsPanel {
     this.say = say;
     /** the panel's inputs as last typed */
     this.values = { space: null, count: '4', pitch: '20' };
-    /** @type {{text: string, button: string, act: () => void}|null} an offer made by the last switch */
+    /** @type {{text: {toString(): string}, button: {toString(): string}, act: () => void}|null} an offer made by the last switch */
     this.offer = null;
     state.addEventListener('change', (e) => { if (!e.detail.live) this.render(); });
   }
@@ -30,8 +31,8 @@ export class RowsPanel {
     const ids = fieldIds(doc);
     const rowIds = rowFieldIds(doc, this.state.rowMarks);
     const list = document.createElement('fieldset');
-    list.append(Object.assign(document.createElement('legend'), { textContent: 'Row fields' }));
-    if (ids.length === 0) list.append(Object.assign(document.createElement('p'), { className: 'note', textContent: 'The rule has no data fields yet.' }));
+    list.append(Object.assign(document.createElement('legend'), { textContent: t('rows.fields') }));
+    if (ids.length === 0) list.append(Object.assign(document.createElement('p'), { className: 'note', textContent: t('rows.noFields') }));
     for (const id of ids) {
       const label = document.createElement('label');
       const box = Object.assign(document.createElement('input'), { type: 'checkbox', checked: rowIds.includes(id) });
@@ -42,31 +43,31 @@ export class RowsPanel {
     }
 
     const automatic = document.createElement('fieldset');
-    automatic.append(Object.assign(document.createElement('legend'), { textContent: 'Automatic rows' }));
-    const space = numberInput('row-space', 'Row space (mm)', this.values.space ?? doc.setting('repeatableRowSpace') ?? '1', '0.1',
+    automatic.append(Object.assign(document.createElement('legend'), { textContent: t('rows.automatic') }));
+    const space = numberInput('row-space', t('rows.space'), this.values.space ?? doc.setting('repeatableRowSpace') ?? '1', '0.1',
       (value) => { this.values.space = value; });
     automatic.append(Object.assign(document.createElement('p'), {
       className: 'note',
-      textContent: automaticRows(doc) ? 'The rule lays rows out automatically now.' : 'The rule\'s rows are indexed now.',
+      textContent: automaticRows(doc) ? t('rows.isAutomatic') : t('rows.isIndexed'),
     }));
-    automatic.append(space.row, button('Use automatic rows', () => this.#useAutomatic(space.input.value)));
+    automatic.append(space.row, button(t('rows.useAutomatic'), () => this.#useAutomatic(space.input.value)));
 
     const indexed = document.createElement('fieldset');
-    indexed.append(Object.assign(document.createElement('legend'), { textContent: 'Indexed rows' }));
-    const count = numberInput('row-count', 'Copies (the rows after the first)', this.values.count, '1',
+    indexed.append(Object.assign(document.createElement('legend'), { textContent: t('rows.indexed') }));
+    const count = numberInput('row-count', t('rows.count'), this.values.count, '1',
       (value) => { this.values.count = value; });
-    const pitch = numberInput('row-pitch', 'Row pitch (rule px)', this.values.pitch, '1',
+    const pitch = numberInput('row-pitch', t('rows.pitch'), this.values.pitch, '1',
       (value) => { this.values.pitch = value; });
     pitch.row.append(this.#pitchInMm(pitch.input));
-    indexed.append(count.row, pitch.row, button('Write the row copies', () => this.#writeCopies()));
+    indexed.append(count.row, pitch.row, button(t('rows.writeCopies'), () => this.#writeCopies()));
     if (this.offer) {
       const { text, button: label, act } = this.offer;
       const offer = document.createElement('div');
       offer.className = 'offer';
       offer.setAttribute('role', 'group');
-      offer.setAttribute('aria-label', 'Row layout left-overs');
-      offer.append(Object.assign(document.createElement('p'), { className: 'note', textContent: text }),
-        button(label, () => { this.offer = null; act(); }), button('Keep them', () => { this.offer = null; this.render(); }));
+      offer.setAttribute('aria-label', t('rows.leftovers'));
+      offer.append(Object.assign(document.createElement('p'), { className: 'note', textContent: String(text) }),
+        button(String(label), () => { this.offer = null; act(); }), button(t('rows.keep'), () => { this.offer = null; this.render(); }));
       automatic.append(offer);
     }
     this.root.replaceChildren(list, automatic, indexed, continuingRowsFields(this.state, this.say));
@@ -78,34 +79,34 @@ export class RowsPanel {
     this.state.markRowField(id, marked);
     if (!marked || !automaticRows(this.state.doc)) return;
     let changed = [];
-    this.state.change('Row field', (doc) => { changed = alignRowFieldsTop(doc, [id]); });
-    if (changed.length > 0) this.say(`${id} is a row field of automatic rows: its vertAlign is now otaTop, so each row starts the row space below the one before.`);
+    this.state.change(phrase('history.rowField'), (doc) => { changed = alignRowFieldsTop(doc, [id]); });
+    if (changed.length > 0) this.say(phrase('rows.markedTop', { id }));
   }
 
   #useAutomatic(text) {
     const mm = Number(text);
     if (!Number.isFinite(mm) || text === '') {
-      this.say('The row space must be a number of millimetres.');
+      this.say(phrase('rows.spaceNotNumber'));
       return;
     }
     const marked = rowFieldIds(this.state.doc, this.state.rowMarks);
     let aligned = [];
-    this.state.change('Automatic rows', (doc) => {
+    this.state.change(phrase('history.automaticRows'), (doc) => {
       setAutomaticRows(doc, mm);
       aligned = alignRowFieldsTop(doc, marked);
     });
     for (const id of marked) this.state.rowMarks.add(id);
     const copies = rowCopies(this.state.doc);
-    const moved = aligned.length > 0 ? ` The row fields' vertAlign is now otaTop, so each row starts the row space below the one before.` : '';
-    this.say(`Rows are laid out automatically, ${text} mm apart.${moved}`);
+    const moved = aligned.length > 0 ? phrase('rows.moved') : '';
+    this.say(phrase('rows.nowAutomatic', { space: text, moved }));
     if (copies.length > 0) {
       this.offer = {
-        text: `The rule still holds ${copies.length} row copies (index 1 and later), which automatic rows do not use: each would draw every row again at its own place.`,
-        button: 'Remove the row copies',
+        text: phrase('rows.copiesLeft', { count: copies.length }),
+        button: phrase('rows.removeCopies'),
         act: () => {
           let removed = 0;
-          this.state.change('Remove row copies', (doc) => { removed = removeRowCopies(doc); });
-          this.say(`Removed ${removed} row copies; rows are laid out automatically, ${text} mm apart.`);
+          this.state.change(phrase('history.removeCopies'), (doc) => { removed = removeRowCopies(doc); });
+          this.say(phrase('rows.removed', { count: removed, space: text }));
         },
       };
     }
@@ -118,27 +119,27 @@ export class RowsPanel {
     const marked = rowFieldIds(doc, this.state.rowMarks);
     const elements = doc.elements().filter((el) => marked.includes(el.get('id') ?? '') && (rowNumberOf(el) ?? 0) === 0);
     if (elements.length === 0) {
-      this.say('Mark the row fields first.');
+      this.say(phrase('rows.markFirst'));
       return;
     }
     const rows = Number(this.values.count);
     const pitchPx = Number(this.values.pitch);
     if (!Number.isInteger(rows) || rows < 0 || !Number.isFinite(pitchPx)) {
-      this.say('The number of rows must be a whole number and the pitch a number of rule pixels.');
+      this.say(phrase('rows.badCopies'));
       return;
     }
     const wasAutomatic = automaticRows(doc);
     this.state.rowCount = rows + 1;
-    this.state.change('Indexed rows', (d) => writeIndexedRows(d, elements, rows, pitchPx));
-    const off = wasAutomatic ? ' Automatic rows are off now: the copies are for indexed rows.' : '';
-    this.say(`Wrote ${rows} rows of ${elements.length} fields, ${pitchPx} rule px apart.${off}`);
+    this.state.change(phrase('history.indexedRows'), (d) => writeIndexedRows(d, elements, rows, pitchPx));
+    const off = wasAutomatic ? phrase('rows.automaticOff') : '';
+    this.say(phrase('rows.wrote', { rows, fields: elements.length, pitch: pitchPx, off }));
   }
 
   // The pitch in millimetres beside it, along the rule's vertical resolution; typed, it sets it.
   #pitchInMm(pixels) {
     const { dpiy } = resolutionOf(this.state.doc);
     const mm = Object.assign(document.createElement('input'), { id: 'row-pitch-mm', type: 'number', step: '0.1', className: 'narrow' });
-    mm.setAttribute('aria-label', 'Row pitch in millimetres');
+    mm.setAttribute('aria-label', t('rows.pitchMm'));
     const show = () => { mm.value = Number.isFinite(Number(pixels.value)) && pixels.value !== '' ? String(Math.round(ruleToMm(Number(pixels.value), dpiy) * 100) / 100) : ''; };
     pixels.addEventListener('input', show);
     mm.addEventListener('change', () => {
@@ -150,7 +151,7 @@ export class RowsPanel {
     show();
     const wrap = document.createElement('span');
     wrap.className = 'mm-input';
-    wrap.append(mm, Object.assign(document.createElement('span'), { className: 'unit', textContent: 'mm' }));
+    wrap.append(mm, Object.assign(document.createElement('span'), { className: 'unit', textContent: t('unit.mm') }));
     return wrap;
   }
 }

@@ -3,6 +3,7 @@
 // control (checkRuleForPrinter) after the edits stop, one request at a time.
 import { inWords } from './Connection.js';
 import { placeholderPath, ruleForEngine } from './engineRule.js';
+import { t } from '../i18n/i18n.js';
 
 /** @typedef {import('./DesignerState.js').DesignerState} DesignerState */
 /** @typedef {import('./Connection.js').Connection} Connection */
@@ -28,6 +29,8 @@ export class RuleFindings {
     this.findings = [];
     /** the edit (generation) the findings on screen are of */
     this.shownGeneration = 0;
+    /** @type {{printer: string, failure: string}|null} what the findings on screen were asked for */
+    this.last = null;
     /** resolves each time findings are on screen */
     this.shown = Promise.resolve();
     this.#resetShown();
@@ -63,37 +66,51 @@ export class RuleFindings {
       return;
     }
     this.shownGeneration = generation;
+    this.last = { printer, failure };
     this.#render(printer, findings?.filter((f) => f.path !== placeholderPath && !f.path.startsWith(`${placeholderPath}/`)) ?? null, failure);
   }
 
+  /** Shows the findings on screen again, in the language of the moment. */
+  retranslate() {
+    if (!this.last) return;
+    this.root.replaceChildren(...this.#parts(this.last.printer, this.last.failure ? null : this.findings, this.last.failure));
+  }
+
   #render(printer, findings, failure) {
+    if (findings) this.findings = [...findings].sort((a, b) => order[a.severity] - order[b.severity]);
+    else this.findings = [];
+    this.root.replaceChildren(...this.#parts(printer, findings ? this.findings : null, failure));
+    this.#resolveShown();
+    this.#resetShown();
+  }
+
+  // The control's findings are its own words (message, hint); the designer says how many of
+  // each there are and of what severity.
+  #parts(printer, findings, failure) {
     const heading = document.createElement('h2');
     const list = document.createElement('ul');
-    const name = printer.startsWith('pdf:') ? 'the PDF printer' : printer;
+    const name = printer.startsWith('pdf:') ? t('printer.pdf') : printer;
     if (!findings) {
-      heading.textContent = `The rule could not be checked: ${failure}`;
-      this.findings = [];
+      heading.textContent = t('findings.failed', { error: failure });
     } else {
-      this.findings = [...findings].sort((a, b) => order[a.severity] - order[b.severity]);
       const count = (severity) => {
-        const n = this.findings.filter((f) => f.severity === severity).length;
-        return `${n} ${severity}${n === 1 ? '' : 's'}`;
+        const n = findings.filter((f) => f.severity === severity).length;
+        return t(`findings.${severity}.${n === 1 ? 'one' : 'other'}`, { n });
       };
-      heading.textContent = this.findings.length === 0
-        ? `Checked with the sample data for ${name}: nothing to report.`
-        : `Checked with the sample data for ${name}: ${count('error')}, ${count('warning')}, ${count('note')}.`;
-      for (const finding of this.findings) {
+      heading.textContent = findings.length === 0
+        ? t('findings.none', { printer: name })
+        : t('findings.counts', { printer: name, errors: count('error'), warnings: count('warning'), notes: count('note') });
+      for (const finding of findings) {
         const item = document.createElement('li');
         item.className = `finding ${finding.severity}`;
-        const where = finding.path ? `${finding.path}: ` : '';
-        item.append(Object.assign(document.createElement('strong'), { textContent: `${finding.severity}: ` }), `${where}${finding.message}`);
-        if (finding.hint) item.append(Object.assign(document.createElement('span'), { className: 'hint', textContent: ` (${finding.hint})` }));
+        const severity = finding.severity in order ? t(`severity.${finding.severity}`) : finding.severity;
+        item.append(Object.assign(document.createElement('strong'), { textContent: t('findings.severity', { severity }) }),
+          finding.path ? t('findings.item', { path: finding.path, message: finding.message }) : finding.message);
+        if (finding.hint) item.append(Object.assign(document.createElement('span'), { className: 'hint', textContent: t('findings.hint', { hint: finding.hint }) }));
         list.append(item);
       }
     }
-    this.root.replaceChildren(heading, list);
-    this.#resolveShown();
-    this.#resetShown();
+    return [heading, list];
   }
 
   #resetShown() {

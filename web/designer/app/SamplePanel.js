@@ -4,6 +4,7 @@ import { buildData, parseData, sampleDataFor } from '../rule/SampleData.js';
 import { rowSlots } from '../rule/Rows.js';
 import { saveDownload } from './saving.js';
 import { decodeXmlFile, textToSave } from './xmlFileText.js';
+import { t } from '../i18n/i18n.js';
 
 /** @typedef {import('./DesignerState.js').DesignerState} DesignerState */
 /** @typedef {{name: string, value: string}} Field */
@@ -34,6 +35,13 @@ export class SamplePanel extends EventTarget {
     state.addEventListener('rows', follow);
   }
 
+  /** Builds the panel again in the language of the moment; the data and its XML stay. */
+  retranslate() {
+    const xml = this.xml.value;
+    this.#build();
+    this.xml.value = xml;
+  }
+
   /** @returns {string} the data document */
   data() { return this.text; }
 
@@ -56,7 +64,7 @@ export class SamplePanel extends EventTarget {
     this.tableArea = tableArea;
     const xmlLabel = document.createElement('label');
     xmlLabel.htmlFor = 'sample-xml';
-    xmlLabel.textContent = 'The data as XML';
+    xmlLabel.textContent = t('sample.xml');
     const xml = document.createElement('textarea');
     xml.id = 'sample-xml';
     xml.rows = 10;
@@ -67,14 +75,14 @@ export class SamplePanel extends EventTarget {
       this.#set(xml.value, false);
     });
     this.xml = xml;
-    const remake = button('Make from the rule', () => {
+    const remake = button(t('sample.remake'), () => {
       this.following = true;
       this.#set(madeFromRule(this.state), true);
     });
-    const addRow = button('Add a row', () => this.#editTable((table) => {
+    const addRow = button(t('sample.addRow'), () => this.#editTable((table) => {
       table.rows.push((table.rows[table.rows.length - 1] ?? []).map(({ name }) => ({ name, value: '' })));
     }));
-    const dropRow = button('Remove the last row', () => this.#editTable((table) => { table.rows.pop(); }));
+    const dropRow = button(t('sample.dropRow'), () => this.#editTable((table) => { table.rows.pop(); }));
     const open = document.createElement('input');
     open.type = 'file';
     open.id = 'open-data';
@@ -83,8 +91,8 @@ export class SamplePanel extends EventTarget {
       const file = open.files?.[0];
       if (file) this.useText(decodeXmlFile(await file.arrayBuffer()).text);
     });
-    const openLabel = Object.assign(document.createElement('label'), { htmlFor: open.id, textContent: 'Open a data file' });
-    const save = button('Save the data', () => saveDownload(textToSave(this.text), 'data.xml'));
+    const openLabel = Object.assign(document.createElement('label'), { htmlFor: open.id, textContent: t('sample.open') });
+    const save = button(t('sample.save'), () => saveDownload(textToSave(this.text), 'data.xml'));
     save.id = 'save-data';
     const actions = document.createElement('div');
     actions.className = 'row';
@@ -118,13 +126,13 @@ export class SamplePanel extends EventTarget {
     if (!table) {
       const note = document.createElement('p');
       note.className = 'note falls-back';
-      note.textContent = 'The XML is not a data document the engine can read; the table shows it once it is.';
+      note.textContent = t('sample.unreadable');
       this.tableArea.replaceChildren(note);
       return;
     }
     const fields = document.createElement('table');
     fields.className = 'data';
-    fields.append(caption('Document fields'), headRow(['Field', 'Value']));
+    fields.append(caption(t('sample.fields')), headRow([t('sample.field'), t('sample.value')]));
     table.fields.forEach((field, i) => {
       const tr = document.createElement('tr');
       const th = Object.assign(document.createElement('th'), { scope: 'row', textContent: field.name });
@@ -136,12 +144,12 @@ export class SamplePanel extends EventTarget {
       const names = table.rows[0].map((f) => f.name);
       const rows = document.createElement('table');
       rows.className = 'data';
-      rows.append(caption('Rows'), headRow(['Row', ...names]));
+      rows.append(caption(t('sample.rows')), headRow([t('sample.row'), ...names]));
       table.rows.forEach((row, r) => {
         const tr = document.createElement('tr');
         tr.append(Object.assign(document.createElement('th'), { scope: 'row', textContent: String(r + 1) }));
         row.forEach((field, c) => {
-          tr.append(cell(field.value, `${field.name}, row ${r + 1}`, (value) => this.#editTable((t) => { t.rows[r][c].value = value; })));
+          tr.append(cell(field.value, t('sample.cell', { name: field.name, row: r + 1 }), (value) => this.#editTable((t) => { t.rows[r][c].value = value; })));
         });
         rows.append(tr);
       });

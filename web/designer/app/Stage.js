@@ -5,6 +5,7 @@ import { snap } from '../rule/Geometry.js';
 import { clickedBox, elementDefaults } from './elementDefaults.js';
 import { newElementStyle } from './newElementStyle.js';
 import { stageScale, stageSize } from './pageGeometry.js';
+import { phrase, t } from '../i18n/i18n.js';
 
 /** @typedef {import('./DesignerState.js').DesignerState} DesignerState */
 /** @typedef {import('../rule/RuleDocument.js').RuleElement} RuleElement */
@@ -44,7 +45,7 @@ export class Stage {
     this.adding = kind;
     this.parts.stage.classList.toggle('adding', kind !== null);
     this.onAddingChange(kind);
-    if (kind) this.parts.status.say(`Drag on the form to place the ${kind === 'text' ? 'text label' : kind}, or press Enter on the form; Escape cancels.`, 'adding');
+    if (kind) this.parts.status.say(phrase('stage.adding', { kind: phrase(`kind.${kind}`) }), 'adding');
     else this.parts.status.end('adding');
   }
 
@@ -117,7 +118,7 @@ export class Stage {
     if (!sheet) return;
     const perMm = (96 / 25.4) * this.zoom;
     Object.assign(outline.style, { width: `${sheet.widthMm * perMm}px`, height: `${sheet.heightMm * perMm}px` });
-    outline.querySelector('span').textContent = sheet.label;
+    outline.querySelector('span').textContent = String(sheet.label);
   }
 
   /** @returns {{x: number, y: number}} the pointer in rule pixels */
@@ -209,7 +210,7 @@ export class Stage {
       const hits = this.state.doc.elements().filter((el) => overlaps(normalized(el.bounds()), band));
       this.state.select(hits, drag.extend);
     } else if (drag.moved) {
-      this.state.commit(drag.kind === 'move' ? 'Move' : 'Resize');
+      this.state.commit(phrase(drag.kind === 'move' ? 'history.move' : 'history.resize'));
     }
   }
 
@@ -230,7 +231,7 @@ export class Stage {
     const usedIds = this.state.doc.elements().map((el) => el.get('id') ?? '');
     const { attrs, text } = elementDefaults(kind, box, usedIds, newElementStyle());
     let added = null;
-    this.state.change(`Add ${kind}`, (doc) => { added = doc.addElement(kind, attrs, text); });
+    this.state.change(phrase(`history.add.${kind}`), (doc) => { added = doc.addElement(kind, attrs, text); });
     this.arm(null);
     this.state.select([added]);
   }
@@ -265,14 +266,14 @@ export class Stage {
     const step = event.shiftKey ? 10 : 1;
     const [dx, dy] = [steps[0] * step, steps[1] * step];
     if (event.altKey) {
-      this.state.change('Resize', () => {
+      this.state.change(phrase('history.resize'), () => {
         for (const el of selected) {
           const b = el.bounds();
           el.setBounds({ ...b, right: b.right + dx, bottom: b.bottom + dy });
         }
       });
     } else {
-      this.state.change('Move', () => {
+      this.state.change(phrase('history.move'), () => {
         for (const el of selected) {
           const b = el.bounds();
           el.setBounds({ left: b.left + dx, top: b.top + dy, right: b.right + dx, bottom: b.bottom + dy });
@@ -307,12 +308,12 @@ function resized(from, handle, p, snapTo, isLine) {
 /** @param {RuleElement} el */
 export function describe(el) {
   switch (el.kind) {
-    case 'field': return `Data field ${el.get('id') ?? ''}${el.get('index') ? ` [${el.get('index')}]` : ''}`;
-    case 'text': return `Text label “${el.text}”`;
-    case 'line': return 'Line';
-    case 'rectangle': return 'Rectangle';
-    case 'image': return 'Image';
-    case 'barcode': return `Barcode ${el.get('id') ?? ''}`;
-    default: return `${el.tagName} (type ${el.get('type') ?? 'none'})`;
+    case 'field': return t('describe.field', { id: el.get('id') ?? '', index: el.get('index') ? t('describe.index', { index: el.get('index') }) : '' });
+    case 'text': return t('describe.text', { text: el.text });
+    case 'line': return t('describe.line');
+    case 'rectangle': return t('describe.rectangle');
+    case 'image': return t('describe.image');
+    case 'barcode': return t('describe.barcode', { id: el.get('id') ?? '' });
+    default: return t('describe.other', { tag: el.tagName, type: el.get('type') ?? t('describe.noType') });
   }
 }

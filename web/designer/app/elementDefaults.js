@@ -1,5 +1,6 @@
 // The attributes a newly drawn element starts with: the keys the engine reads for its kind,
 // set to what most forms use, so that the first preview already shows something sensible.
+import { t } from '../i18n/i18n.js';
 
 /** @typedef {{left: number, top: number, right: number, bottom: number}} Box */
 
@@ -19,7 +20,7 @@ export function elementDefaults(kind, box, usedIds, style = {}) {
   const textStyle = { ...defaultTextStyle, ...style };
   switch (kind) {
     case 'text':
-      return { attrs: { type: 'text', ...place, ...textStyle }, text: 'Label' };
+      return { attrs: { type: 'text', ...place, ...textStyle }, text: t('element.defaultLabel') };
     case 'field':
       return { attrs: { type: 'field', id: freshId(usedIds), index: '0', ...place, ...textStyle }, text: '' };
     case 'line':

@@ -4,6 +4,7 @@
 import { describeValue } from '../rule/Keys.js';
 import { mmToRule, ruleToMm } from '../rule/Geometry.js';
 import { colourToCss, readInteger, readReal } from '../rule/ValueSyntax.js';
+import { t } from '../i18n/i18n.js';
 
 /** @typedef {import('../rule/Keys.js').KeyInfo} KeyInfo */
 
@@ -29,7 +30,7 @@ export function keyField(key, value, write, options = {}) {
   row.dataset.key = key.name;
   const label = document.createElement('label');
   label.htmlFor = id;
-  label.textContent = key.unit ? `${key.name} (${key.unit})` : key.name;
+  label.textContent = key.unit ? t('key.label', { name: key.name, unit: t(`unit.${key.unit}`) }) : key.name;
   const input = document.createElement('input');
   input.id = id;
   input.type = 'text';
@@ -59,9 +60,9 @@ export function keyField(key, value, write, options = {}) {
     const verdict = describeValue(key, text);
     row.classList.toggle('falls-back', !verdict.valid);
     note.textContent = !verdict.valid
-      ? `Falls back: ${verdict.fallback}${verdict.hint ? `; ${verdict.hint}` : ''}`
-      : text === null ? `Not set: the engine uses ${verdict.effective}`
-        : verdict.hint ?? (verdict.effective !== text ? `The engine reads ${verdict.effective}` : '');
+      ? t('key.fallsBack', { fallback: verdict.fallback, hint: verdict.hint ? t('key.fallsBackHint', { hint: verdict.hint }) : '' })
+      : text === null ? t('key.notSet', { effective: verdict.effective })
+        : verdict.hint ?? (verdict.effective !== text ? t('key.reads', { effective: verdict.effective }) : '');
     note.hidden = note.textContent === '';
     input.setAttribute('aria-invalid', String(!verdict.valid));
     const colour = key.type === 'colour' || key.type === 'strictColour' ? colourToCss(text ?? '') : null;
@@ -89,9 +90,9 @@ function mmInput(key, pixels, { dpi }, write) {
   mm.type = 'text';
   mm.inputMode = 'decimal';
   mm.className = 'mm';
-  mm.setAttribute('aria-label', `${key.name} in millimetres`);
+  mm.setAttribute('aria-label', t('key.inMm', { name: key.name }));
   mm.autocomplete = 'off';
-  const unit = Object.assign(document.createElement('span'), { className: 'unit', textContent: 'mm' });
+  const unit = Object.assign(document.createElement('span'), { className: 'unit', textContent: t('unit.mm') });
   const show = () => {
     const px = readInteger(pixels.value);
     mm.value = px === null ? '' : String(Math.round(ruleToMm(px, dpi) * 100) / 100);

@@ -18,11 +18,14 @@ import { StatusLine } from './StatusLine.js';
 import { readPicture } from './readPicture.js';
 import { saveDownload, saveToFolder, whereWritten } from './saving.js';
 import { decodeXmlFile, textToSave } from './xmlFileText.js';
+import { languageSwitch } from './languageSwitch.js';
+import { onLanguageChange, phrase, t } from '../i18n/i18n.js';
 
 const $ = (id) => /** @type {any} */ (document.getElementById(id));
 
+languageSwitch();
 const status = new StatusLine($('message'));
-/** @param {string} text */
+/** @param {string|{toString(): string}} text a phrase follows the language */
 const say = (text) => status.say(text);
 
 const state = new DesignerState();
@@ -38,12 +41,15 @@ const preview = new Preview(state, connection, {
 });
 const findings = new RuleFindings(state, connection, $('findings'), { data: () => sample.data(), printer: () => printing.printer() });
 const form = new FormPanel(state, connection, $('form-info'), status);
-new PropertyPanel(state, $('properties')).render();
-new PagePanel(state, $('page-settings')).render();
-new RowsPanel(state, $('rows'), say).render();
-new ElementList(state, $('element-list'), $('ignored-elements'));
+const properties = new PropertyPanel(state, $('properties'));
+const pagePanel = new PagePanel(state, $('page-settings'));
+const rows = new RowsPanel(state, $('rows'), say);
+const elementList = new ElementList(state, $('element-list'), $('ignored-elements'));
+properties.render();
+pagePanel.render();
+rows.render();
 sample.addEventListener('change', () => { preview.schedule(); findings.schedule(); });
-state.addEventListener('refused', (e) => say(`Not changed: ${e.detail.message}.`));
+state.addEventListener('refused', (e) => say(phrase('state.refused', { message: e.detail.message })));
 printing.addEventListener('change', () => { state.setSheet(null); preview.schedule(); findings.schedule(); });
 
 // Files.
@@ -54,13 +60,14 @@ $('open-rule').addEventListener('change', async (event) => {
     const { text, encoding } = decodeXmlFile(await file.arrayBuffer());
     state.open(text, file.name);
     $('save-name').value = file.name;
-    const saved = encoding === 'utf-8' ? '' : ` It was written in ${encoding}; it is saved in UTF-8.`;
+    const saved = encoding === 'utf-8' ? '' : phrase('open.savedUtf8', { encoding });
     const picture = state.doc.formPicture;
-    const scan = picture && picture !== state.picture?.name ? ` It was laid out over the form picture ${picture}: open that with Form picture….` : '';
-    say(`Opened ${file.name}: ${state.doc.elements().length} elements.${saved}${scan}`);
+    const scan = picture && picture !== state.picture?.name ? phrase('open.scan', { picture }) : '';
+    say(phrase('open.opened', { name: file.name, count: state.doc.elements().length, saved, scan }));
   } catch (error) {
-    const where = error.line ? ` (line ${error.line}, column ${error.column})` : '';
-    say(`${file.name} is not a rule document: ${error.message}${where}`);
+    // The parser's message is made in the language of the moment; the line and column with it.
+    const where = error.line ? phrase('open.where', { line: error.line, column: error.column }) : '';
+    say(phrase('open.notRule', { name: file.name, message: error.reason ?? error.message, where }));
   }
   event.target.value = '';
 });
@@ -69,19 +76,19 @@ $('open-form').addEventListener('change', async (event) => {
   if (!file) return;
   state.setPicture(await readPicture(file));
   await form.ready;
-  say(`Form picture ${file.name}, drawn at the page's size. ${form.summary()}`);
+  say(phrase('form.opened', { name: file.name, summary: { toString: () => form.summary() } }));
   event.target.value = '';
 });
 $('new-rule').addEventListener('click', () => {
   const { widthMm, heightMm } = pageGeometry(state.doc);
-  if (state.unsaved && !window.confirm('The rule has changes that are not saved. Start a new rule all the same?')) return;
+  if (state.unsaved && !window.confirm(t('new.confirm'))) return;
   state.open(RuleDocument.blank({ pageWidth: widthMm, pageHeight: heightMm }).serialize(), 'rule.xml');
-  say('A new rule of the same page size.');
+  say(phrase('new.done'));
 });
 $('save-download').addEventListener('click', () => {
   saveDownload(textToSave(state.doc.serialize()), $('save-name').value || state.fileName);
   state.markSaved();
-  say(`Saved ${$('save-name').value || state.fileName} to your downloads.`);
+  say(phrase('save.downloaded', { name: $('save-name').value || state.fileName }));
 });
 $('save-folder').addEventListener('click', async () => {
   const name = $('save-name').value.trim();
@@ -89,10 +96,10 @@ $('save-folder').addEventListener('click', async () => {
     const text = state.doc.serialize();
     await saveToFolder(connection.get(), name, textToSave(text));
     if (state.doc.serialize() === text) state.markSaved();
-    say(`Wrote ${whereWritten(name)}.`);
+    say(phrase('save.wrote', { where: whereWritten(name) }));
   } catch (error) {
     connection.noteFailure(error);
-    say(`${name} was not written: ${inWords(error)}`);
+    say(phrase('save.notWritten', { name, error: inWords(error) }));
   }
 });
 
@@ -108,10 +115,10 @@ stage.onAddingChange = (kind) => {
   for (const b of document.querySelectorAll('[data-add]')) b.setAttribute('aria-pressed', String(b.dataset.add === kind));
 };
 for (const b of document.querySelectorAll('[data-align]')) {
-  b.addEventListener('click', () => arrange(`Align ${b.dataset.align}`, 2, (els) => align(els, b.dataset.align)));
+  b.addEventListener('click', () => arrange(phrase(`history.align.${b.dataset.align}`), 2, (els) => align(els, b.dataset.align)));
 }
 for (const b of document.querySelectorAll('[data-distribute]')) {
-  b.addEventListener('click', () => arrange(`Distribute ${b.dataset.distribute}`, 3, (els) => distribute(els, b.dataset.distribute)));
+  b.addEventListener('click', () => arrange(phrase(`history.distribute.${b.dataset.distribute}`), 3, (els) => distribute(els, b.dataset.distribute)));
 }
 state.addEventListener('change', updateButtons);
 state.addEventListener('selection', updateButtons);
@@ -144,21 +151,21 @@ function duplicate() {
   const selected = state.selected();
   if (selected.length === 0) return;
   const copies = [];
-  state.change('Duplicate', (doc) => { for (const el of selected) copies.push(doc.duplicateElement(el, 10, 10)); });
+  state.change(phrase('history.duplicate'), (doc) => { for (const el of selected) copies.push(doc.duplicateElement(el, 10, 10)); });
   state.select(copies);
 }
 
 function remove() {
   const selected = state.selected();
   if (selected.length === 0) return;
-  state.change('Delete', (doc) => { for (const el of selected) doc.removeElement(el); });
+  state.change(phrase('history.delete'), (doc) => { for (const el of selected) doc.removeElement(el); });
   state.select([]);
 }
 
 function arrange(label, least, edit) {
   const selected = state.selected();
   if (selected.length < least) {
-    say(`Select at least ${least} elements to ${label.toLowerCase()}.`);
+    say(phrase('arrange.tooFew', { least, action: { toString: () => String(label).toLowerCase() } }));
     return;
   }
   state.change(label, () => edit(selected));
@@ -167,8 +174,8 @@ function arrange(label, least, edit) {
 function updateButtons() {
   $('undo').disabled = !state.history.canUndo;
   $('redo').disabled = !state.history.canRedo;
-  $('undo').title = state.history.canUndo ? `Undo ${state.history.undoLabel} (Ctrl+Z)` : 'Nothing to undo';
-  $('redo').title = state.history.canRedo ? `Redo ${state.history.redoLabel} (Ctrl+Y)` : 'Nothing to redo';
+  $('undo').title = state.history.canUndo ? t('undo.title', { label: state.history.undoLabel }) : t('undo.none');
+  $('redo').title = state.history.canRedo ? t('redo.title', { label: state.history.redoLabel }) : t('redo.none');
   const count = state.selection.size;
   $('duplicate').disabled = count === 0;
   $('delete').disabled = count === 0;
@@ -185,6 +192,24 @@ window.addEventListener('beforeunload', (event) => {
 
 // For the browser's console and scripted checks: the state and the preview's last timing.
 window.designer = { state, stage, preview, sample, printing, connection, findings, form };
+
+// Another language: every view says again what it shows; the rule, the selection and what was
+// typed stay as they are.
+onLanguageChange(() => {
+  connection.retranslate();
+  status.retranslate();
+  stage.render();
+  elementList.render();
+  properties.render();
+  pagePanel.render();
+  rows.render();
+  form.render();
+  sample.retranslate();
+  printing.retranslate();
+  findings.retranslate();
+  preview.retranslate();
+  updateButtons();
+});
 
 stage.render();
 updateButtons();

@@ -1,6 +1,7 @@
 // The pixel density a picture file says it has (a PNG's pHYs chunk, a JPEG's JFIF or Exif
 // resolution), and a PNG file given a density of its own. The preview dialog draws a picture's
 // pixels as screen pixels, at 96 dpi, whatever density it says.
+import { t } from '../i18n/i18n.js';
 
 /** The screen's density, at which the preview dialog draws pictures. */
 export const screenDpi = 96;
@@ -127,7 +128,7 @@ function crc32(bytes) {
  * @returns {Uint8Array}
  */
 export function pngWithDensity(png, dpi) {
-  if (!isPng(png) || ascii(png, 12, 4) !== 'IHDR') throw new RangeError('not a PNG file');
+  if (!isPng(png) || ascii(png, 12, 4) !== 'IHDR') throw new RangeError(t('picture.notPng'));
   const perMetre = Math.round(dpi / 0.0254);
   const chunk = new Uint8Array(21);
   const view = new DataView(chunk.buffer);

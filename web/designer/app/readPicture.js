@@ -1,5 +1,6 @@
 // A picture file the user chose, as a data URL for the screen, Base64 for the engine, and its
 // bytes and file name for what the designer says of it.
+import { t } from '../i18n/i18n.js';
 
 /**
  * @param {File|Blob} file
@@ -14,7 +15,7 @@ export function readPicture(file) {
       const bytes = Uint8Array.from(atob(base64), (c) => c.charCodeAt(0));
       resolve({ dataUrl, base64, bytes, name: 'name' in file ? file.name : '' });
     };
-    reader.onerror = () => reject(reader.error ?? new Error('The picture could not be read'));
+    reader.onerror = () => reject(reader.error ?? new Error(t('picture.unreadable')));
     reader.readAsDataURL(file);
   });
 }

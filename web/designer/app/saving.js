@@ -1,4 +1,5 @@
 // Saving the rule: as a download, and into the page's own folder through the bridge.
+import { t } from '../i18n/i18n.js';
 
 /** @typedef {import('../../../clients/js/tavo.d.ts').TavoControl} TavoControl */
 
@@ -31,7 +32,7 @@ export function pageFolderName(origin) {
 /** Where a file written into the page's folder is, in words for the status line. */
 export function whereWritten(fileName, origin = globalThis.location?.origin ?? '') {
   const folder = origin ? `${pageFolderName(origin)}/` : '';
-  return `${fileName} in the page's folder: ${folder}${fileName} in the bridge's files folder (~/.local/share/tavo/bridge-files unless the bridge runs with --files); pages of this address name it "${fileName}"`;
+  return t('save.where', { name: fileName, folder });
 }
 
 /**
@@ -39,7 +40,7 @@ export function whereWritten(fileName, origin = globalThis.location?.origin ?? '
  * @param {TavoControl} control
  */
 export async function saveToFolder(control, fileName, text) {
-  if (!fileName) throw new Error('Give the file a name');
+  if (!fileName) throw new Error(t('save.noName'));
   // @ts-ignore writeFile is the client's newest method; older clients reach it by name.
   if (typeof control.writeFile === 'function') return control.writeFile(fileName, text);
   return control.call('tavo.writeFile', [fileName, text]);
@@ -50,7 +51,7 @@ export async function saveToFolder(control, fileName, text) {
  * @param {TavoControl} control
  */
 export async function saveBytesToFolder(control, fileName, base64) {
-  if (!fileName) throw new Error('Give the file a name');
+  if (!fileName) throw new Error(t('save.noName'));
   // @ts-ignore writeBinaryFile is the client's newest method; older clients reach it by name.
   if (typeof control.writeBinaryFile === 'function') return control.writeBinaryFile(fileName, base64);
   return control.call('tavo.writeBinaryFile', [fileName, base64]);

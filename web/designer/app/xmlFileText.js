@@ -1,6 +1,7 @@
 // XML files as the control reads them: a byte-order mark, else the encoding the XML declaration
 // names (GBK and GB2312 included, as many rule files are), else UTF-8. The page can only write
 // UTF-8, so a file saved from it declares UTF-8.
+import { t } from '../i18n/i18n.js';
 
 const DECLARED = /^(<\?xml\b[^>]*?\bencoding\s*=\s*)(["'])([A-Za-z0-9._:-]+)\2/;
 
@@ -21,7 +22,7 @@ export function decodeXmlFile(bytes) {
     try {
       return read(bytes, declared);
     } catch {
-      throw new Error(`its declared encoding ${declared} is not one a browser can read`);
+      throw new Error(t('xml.badEncoding', { encoding: declared }));
     }
   }
   return read(bytes, 'utf-8');

@@ -5,6 +5,7 @@ import { RuleDocument } from './RuleDocument.js';
 import { mmToRule, resolutionOf, ruleToMm } from './Geometry.js';
 import { readInteger, readReal } from './ValueSyntax.js';
 import { decimalText } from './Rows.js';
+import { t } from '../i18n/i18n.js';
 
 /** @typedef {import('./RuleDocument.js').RuleDocument} Doc */
 
@@ -15,7 +16,7 @@ const pageSettings = [
 ];
 
 /** Where to measure, in the words of both the printed page and the designer's panel. */
-export const measuringInstructions = 'measure how far each cross lies from the paper\'s left edge (x) and top edge (y), and take from it the position printed beside the cross: that is the shift, positive when it printed further right or lower.';
+export const measuringInstructions = () => t('calibration.measuring');
 
 /** How far the cross marks stand from the page's corners, in millimetres. */
 export const crossInsetMm = 20;
@@ -90,7 +91,7 @@ export function calibrationRule(doc) {
     if (onRight) label(cx - 30, cy + 1.5, cx - 1.5, cy + 5.5, text, { horzAlign: 'otaRight', fontSize: '7', fontColor: 'clBlack' });
     else label(cx + 1.5, cy + 1.5, cx + 30, cy + 5.5, text, { fontSize: '7', fontColor: 'clBlack' });
   }
-  const note = `校准页 Calibration page: ${measuringInstructions}`;
+  const note = t('calibration.pageNote', { instructions: measuringInstructions() });
   label(Math.min(12, width / 4), height / 2 + 7, Math.max(width - 12, width * 3 / 4), height / 2 + 17, note,
     { horzAlign: 'otaCenter', fontSize: '7', fontColor: 'clBlack', wordBreak: 'true' });
   return page.serialize();
@@ -116,7 +117,7 @@ export function shiftFromMeasurement(expectedMm, printedMm) {
  */
 export function applyMeasuredShift(doc, dxMm, dyMm) {
   const add = (/** @type {string} */ key, /** @type {number} */ delta) => {
-    if (!Number.isFinite(delta)) throw new RangeError('the shift must be a number of millimetres');
+    if (!Number.isFinite(delta)) throw new RangeError(t('refused.shiftMm'));
     if (delta === 0) return;
     doc.setSetting(key, decimalText((readReal(doc.setting(key)) ?? 0) + delta));
   };

@@ -1,6 +1,7 @@
 // Rows that continue on the next sheet: the two page keys that let the rows a sheet cannot hold
 // go on to further sheets, and the field ids the engine fills with the sheet's number and count.
 import { readInteger } from './ValueSyntax.js';
+import { t } from '../i18n/i18n.js';
 
 /** @typedef {import('./RuleDocument.js').RuleDocument} RuleDocument */
 
@@ -32,7 +33,7 @@ export function continuingRows(doc) {
 export function setContinuingRows(doc, { slots, bottom }) {
   for (const value of [slots, bottom]) {
     if (value !== null && (!Number.isInteger(value) || value < 1 || value > 0x7fffffff)) {
-      throw new RangeError('row slots and the lowest row position are whole numbers from 1');
+      throw new RangeError(t('refused.continuing'));
     }
   }
   doc.setSetting('repeatableRowsPerPage', slots === null ? null : String(slots));

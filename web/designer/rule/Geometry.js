@@ -1,6 +1,7 @@
 // Rule pixels and millimetres, and the layout operations on a selection of elements. Rule
 // coordinates are whole pixels at the rule's dpix (horizontal) and dpiy (vertical).
 import { readInteger } from './ValueSyntax.js';
+import { t } from '../i18n/i18n.js';
 
 /** @typedef {import('./RuleElement.js').RuleElement} RuleElement */
 
@@ -116,7 +117,7 @@ export function align(elements, edge) {
       case 'bottom': moveBy([el], 0, all.bottom - b.bottom); break;
       case 'centre': moveBy([el], Math.round((all.left + all.right - b.left - b.right) / 2), 0); break;
       case 'middle': moveBy([el], 0, Math.round((all.top + all.bottom - b.top - b.bottom) / 2)); break;
-      default: throw new RangeError(`unknown alignment "${edge}"`);
+      default: throw new RangeError(t('refused.alignment', { edge }));
     }
   }
 }
@@ -128,7 +129,7 @@ export function align(elements, edge) {
  * @param {'horizontal'|'vertical'} direction
  */
 export function distribute(elements, direction) {
-  if (direction !== 'horizontal' && direction !== 'vertical') throw new RangeError(`unknown direction "${direction}"`);
+  if (direction !== 'horizontal' && direction !== 'vertical') throw new RangeError(t('refused.direction', { direction }));
   if (elements.length < 3) return;
   const [low, high] = direction === 'horizontal' ? ['left', 'right'] : ['top', 'bottom'];
   const placed = elements.map((el) => ({ el, box: boxOf(el) })).sort((a, b) => a.box[low] - b.box[low]);

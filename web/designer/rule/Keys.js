@@ -2,6 +2,7 @@
 // kind, with their value types, units and what the engine uses when a value is absent or bad.
 import { alignmentNames } from './ValueSyntax.js';
 import { colourNames } from './ColourNames.js';
+import { t } from '../i18n/i18n.js';
 
 export { describeValue } from './ValueDescription.js';
 export { alignmentNames, colourNames };
@@ -31,52 +32,58 @@ export const typeNames = Object.freeze(['text', 'field', 'line', 'rectangle', 'i
 
 const booleans = Object.freeze(['true', 'false']);
 
-/** @returns {KeyInfo} */
-const key = (name, type, defaultText, extra = {}) => Object.freeze({ name, type, defaultText, ...extra });
+/**
+ * A key; its defaultText is a catalog key (or a value such as '96', said as it is), read in
+ * the language of the moment each time it is shown.
+ * @returns {KeyInfo}
+ */
+const key = (name, type, defaultText, extra = {}) => Object.freeze({
+  name, type, ...extra, get defaultText() { return defaultText.startsWith('default.') ? t(defaultText) : defaultText; },
+});
 const mm = { unit: 'mm' };
 const rulePx = { unit: 'rule px' };
 
 /** The page settings, in the order the engine reads them. @type {ReadonlyArray<KeyInfo>} */
 export const pageKeys = Object.freeze([
-  key('pageWidth', 'real', '0 mm', mm),
-  key('pageHeight', 'real', '0 mm', mm),
-  key('repeatableRowAutoHeightAndTop', 'boolean', 'false (rows are indexed)', { choices: booleans }),
-  key('repeatableRowSpace', 'real', '0 mm', mm),
+  key('pageWidth', 'real', 'default.0mm', mm),
+  key('pageHeight', 'real', 'default.0mm', mm),
+  key('repeatableRowAutoHeightAndTop', 'boolean', 'default.rowsIndexed', { choices: booleans }),
+  key('repeatableRowSpace', 'real', 'default.0mm', mm),
   key('dpix', 'integer', '96', { unit: 'dpi', min: 1 }),
   key('dpiy', 'integer', '96', { unit: 'dpi', min: 1 }),
-  key('offsetLeft', 'real', '0 mm', mm),
-  key('offsetTop', 'real', '0 mm', mm),
-  key('customOffsetLeft', 'real', '0 mm', mm),
-  key('customOffsetTop', 'real', '0 mm', mm),
+  key('offsetLeft', 'real', 'default.0mm', mm),
+  key('offsetTop', 'real', 'default.0mm', mm),
+  key('customOffsetLeft', 'real', 'default.0mm', mm),
+  key('customOffsetTop', 'real', 'default.0mm', mm),
   key('textPaddingHorz', 'real', '1.5'),
   key('textPaddingVert', 'real', '1.5'),
-  key('width', 'integer', '0, so the page width in millimetres', rulePx),
-  key('height', 'integer', '0, so the page height in millimetres', rulePx),
-  key('landscape', 'boolean', 'false (portrait)', { choices: booleans }),
-  key('bgImage', 'text', 'none'),
-  key('pageAsPaper', 'boolean', 'false (a CUPS job prints on the queue\'s paper)', { choices: booleans }),
-  key('repeatableRowsPerPage', 'integer', '0 (rows do not continue on a next sheet)', { min: 0 }),
-  key('repeatableRowBottom', 'integer', '0 (automatic rows do not continue)', rulePx),
+  key('width', 'integer', 'default.pageWidth', rulePx),
+  key('height', 'integer', 'default.pageHeight', rulePx),
+  key('landscape', 'boolean', 'default.portrait', { choices: booleans }),
+  key('bgImage', 'text', 'default.none'),
+  key('pageAsPaper', 'boolean', 'default.pageAsPaper', { choices: booleans }),
+  key('repeatableRowsPerPage', 'integer', 'default.rowsPerPage', { min: 0 }),
+  key('repeatableRowBottom', 'integer', 'default.rowBottom', rulePx),
 ]);
 
-const type = key('type', 'text', 'none (the element only receives data)', { choices: typeNames });
-const id = key('id', 'text', 'none (no field is bound)');
-const index = key('index', 'text', 'none (matches no row while rows are indexed)');
+const type = key('type', 'text', 'default.type', { choices: typeNames });
+const id = key('id', 'text', 'default.id');
+const index = key('index', 'text', 'default.index');
 const box = ['left', 'top', 'right', 'bottom'].map((n) => key(n, 'integer', '0', rulePx));
 const ends = ['fromx', 'fromy', 'tox', 'toy'].map((n) => key(n, 'integer', '0', rulePx));
-const size = key('size', 'integer', '0 (the thinnest pen)', { unit: 'device px' });
-const color = key('color', 'strictColour', 'none: the engine stops the page at this element', { choices: colourNames });
+const size = key('size', 'integer', 'default.size', { unit: 'device px' });
+const color = key('color', 'strictColour', 'default.color', { choices: colourNames });
 const align = [
-  key('horzAlign', 'alignment', 'no alignment, so centred', { choices: alignmentNames }),
-  key('vertAlign', 'alignment', 'no alignment, so in the middle', { choices: alignmentNames }),
+  key('horzAlign', 'alignment', 'default.horzAlign', { choices: alignmentNames }),
+  key('vertAlign', 'alignment', 'default.vertAlign', { choices: alignmentNames }),
 ];
-const fontName = key('fontName', 'font', 'the font of the text drawn before', { choices: fontNames });
-const fontSize = key('fontSize', 'integer', '0, so the size of the text drawn before stays', { unit: 'pt' });
+const fontName = key('fontName', 'font', 'default.fontName', { choices: fontNames });
+const fontSize = key('fontSize', 'integer', 'default.fontSize', { unit: 'pt' });
 const font = [
   fontName,
   fontSize,
-  key('fontColor', 'colour', 'the window-text colour (black)', { choices: colourNames }),
-  key('wordBreak', 'boolean', 'true (the text wraps)', { choices: booleans }),
+  key('fontColor', 'colour', 'default.fontColor', { choices: colourNames }),
+  key('wordBreak', 'boolean', 'default.wordBreak', { choices: booleans }),
 ];
 
 /** The keys of each element kind, in their usual order. @type {Readonly<Record<string, ReadonlyArray<KeyInfo>>>} */
@@ -90,11 +97,11 @@ export const elementKeys = Object.freeze({
     type, id, index,
     key('symbology', 'text', 'code128', { choices: symbologyNames, strictChoices: true }),
     ...box, ...align,
-    key('moduleSize', 'integer', '0 (the largest module that fits the box)', { unit: 'device px' }),
+    key('moduleSize', 'integer', 'default.moduleSize', { unit: 'device px' }),
     key('quietZone', 'boolean', 'true', { choices: booleans }),
-    key('humanReadable', 'boolean', 'true for linear codes, false for 2D codes', { choices: booleans }),
+    key('humanReadable', 'boolean', 'default.humanReadable', { choices: booleans }),
     key('eccLevel', 'text', 'M', { choices: Object.freeze(['L', 'M', 'Q', 'H']), strictChoices: true }),
-    key('color', 'colour', 'black (clBlack)', { choices: colourNames }),
+    key('color', 'colour', 'default.barcodeColor', { choices: colourNames }),
     fontName, fontSize,
   ]),
   // Elements of any other type draw the data bound to them as text.

@@ -1,6 +1,7 @@
 // Repeatable rows: which fields are row fields, automatic row layout, and indexed rows, for
 // which the rule holds one copy of each row field per row.
 import { alignmentNames, readBoolean, readInteger, textToAlign } from './ValueSyntax.js';
+import { t } from '../i18n/i18n.js';
 
 /**
  * @typedef {import('./RuleDocument.js').RuleDocument} RuleDocument
@@ -43,7 +44,7 @@ export function rowFieldIds(doc, markedIds = []) {
 
 /** A number as the rule writes it: plain decimal, no exponent, at most three decimals. */
 export function decimalText(/** @type {number} */ value) {
-  if (!Number.isFinite(value)) throw new RangeError('the value must be a finite number');
+  if (!Number.isFinite(value)) throw new RangeError(t('refused.finite'));
   const text = value.toFixed(3).replace(/\.?0+$/, '');
   return text === '-0' ? '0' : text;
 }
@@ -74,8 +75,8 @@ export function setAutomaticRows(doc, spaceMm) {
  * @returns {RuleElement[]} the copies
  */
 export function writeIndexedRows(doc, elements, count, pitchPx) {
-  if (!Number.isInteger(count) || count < 0 || count > maxCopies) throw new RangeError(`the number of rows must be a whole number from 0 to ${maxCopies}`);
-  if (!Number.isFinite(pitchPx)) throw new RangeError('the row pitch must be a number of rule pixels');
+  if (!Number.isInteger(count) || count < 0 || count > maxCopies) throw new RangeError(t('refused.rows', { max: maxCopies }));
+  if (!Number.isFinite(pitchPx)) throw new RangeError(t('refused.pitch'));
   const sources = doc.elements().filter((e) => elements.includes(e) && e.get('id'));
   const ids = new Set(sources.map((e) => e.get('id')));
   for (const el of doc.elements()) {

@@ -6,6 +6,7 @@ import {
 import { childElements, findPrinting, isItem } from './ItemTree.js';
 import { RuleElement, RuleNode, indentBefore } from './RuleElement.js';
 import { elementKinds, keyOrder, tagNames } from './ElementKinds.js';
+import { t } from '../i18n/i18n.js';
 
 export { RuleSyntaxError } from './RuleSyntaxError.js';
 export { RuleElement, RuleNode };
@@ -138,7 +139,7 @@ export class RuleDocument {
     }
     const text = String(name);
     if (text.includes('?>') || /[\u0000-\u001f\u007f]/.test(text) || text.trim() !== text || text === '') {
-      throw new RangeError('the form picture\'s file name cannot be noted in the rule');
+      throw new RangeError(t('refused.formPicture'));
     }
     const raw = `<?${formPictureTarget} ${text}?>`;
     if (at !== -1) {
@@ -224,7 +225,7 @@ export class RuleDocument {
    * @param {string} [text]
    */
   addElement(kind, attrs = {}, text = '') {
-    if (!elementKinds.includes(kind)) throw new RangeError(`unknown element kind "${kind}"`);
+    if (!elementKinds.includes(kind)) throw new RangeError(t('refused.kind', { kind }));
     const printing = this.printing;
     if (!printing) throw new Error('the rule has no printing element');
     const given = { type: kind, ...attrs };
@@ -239,7 +240,7 @@ export class RuleDocument {
       return (ia === -1 ? order.length : ia) - (ib === -1 ? order.length : ib);
     });
     const badName = names.find((n) => !isXmlName(n));
-    if (badName !== undefined) throw new RangeError(`"${badName}" cannot be an attribute name`);
+    if (badName !== undefined) throw new RangeError(t('refused.attributeName', { name: badName }));
     const tag = tagNames[kind];
     const attributes = names.map((n) => ` ${n}="${escapeAttribute(String(given[n]))}"`).join('');
     const content = text === '' ? '<text/>' : `<text>${escapeText(String(text))}</text>`;
@@ -263,7 +264,7 @@ export class RuleDocument {
    * @param {RuleElement} [after] the element to place the copy after, of the same parent
    */
   duplicateElement(el, dx = 0, dy = 0, after = el) {
-    if (!Number.isFinite(dx) || !Number.isFinite(dy)) throw new RangeError('the shift must be a number of rule pixels');
+    if (!Number.isFinite(dx) || !Number.isFinite(dy)) throw new RangeError(t('refused.shiftPx'));
     if (!el.node.parent) throw new Error('the element is no longer in the rule');
     if (after.node.parent !== el.node.parent) throw new Error('the copy must stand beside the element');
     const node = parseXml(serializeNode(el.node), { entities: this.xml.hasDoctype }).root;

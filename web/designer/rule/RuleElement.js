@@ -6,6 +6,7 @@ import {
 import { childElements, exactAttribute, isItem } from './ItemTree.js';
 import { kindOfType } from './ElementKinds.js';
 import { readInteger } from './ValueSyntax.js';
+import { t } from '../i18n/i18n.js';
 
 /** @typedef {import('./XmlSource.js').XmlElement} XmlElement */
 
@@ -48,7 +49,7 @@ export class RuleNode {
     }
     const text = String(value);
     const attr = this.node.attrs.find((a) => fold(a.name) === want);
-    if (!attr && !isXmlName(key)) throw new RangeError(`"${key}" cannot be an attribute name`);
+    if (!attr && !isXmlName(key)) throw new RangeError(t('refused.attributeName', { name: key }));
     if (attr) {
       if (attributeValue(attr) !== text) attr.raw = escapeAttribute(text, attr.quote);
       return;
@@ -177,7 +178,7 @@ export class RuleElement extends RuleNode {
     const sides = ['left', 'top', 'right', 'bottom'];
     const values = sides.map((side) => Math.round(box[side]));
     const bad = sides.find((_, i) => !Number.isFinite(values[i]));
-    if (bad) throw new RangeError(`${bad} must be a number`);
+    if (bad) throw new RangeError(t('refused.notNumber', { name: bad }));
     sides.forEach((side, i) => {
       if (values[i] !== current[side]) this.set(keys[i], String(values[i]));
     });

@@ -3,6 +3,7 @@
 import { childItems, propertiesOf, rootChildItems } from './ItemTree.js';
 import { escapeAttribute, escapeText, isXmlName, parseXml } from './XmlSource.js';
 import { fieldIds, rowFieldIds } from './Rows.js';
+import { t } from '../i18n/i18n.js';
 
 /**
  * @typedef {{name: string, value: string}} DataField
@@ -36,7 +37,7 @@ function sampleValue(/** @type {RuleDocument} */ doc, /** @type {string} */ id, 
  * @param {{rows?: number, markedIds?: Iterable<string>}} [options] rows: default 3
  */
 export function sampleDataFor(doc, { rows = 3, markedIds = [] } = {}) {
-  if (!Number.isInteger(rows) || rows < 0 || rows > maxRows) throw new RangeError(`the number of rows must be a whole number from 0 to ${maxRows}`);
+  if (!Number.isInteger(rows) || rows < 0 || rows > maxRows) throw new RangeError(t('refused.rows', { max: maxRows }));
   const rowIds = rowFieldIds(doc, markedIds);
   const documentIds = fieldIds(doc).filter((id) => !rowIds.includes(id));
   return buildData({

@@ -4,6 +4,7 @@ import {
   alignmentNames, colourText, equalsIgnoringAsciiCase, isBlank, readBoolean, readInteger,
   readReal, textToAlign, textToColor,
 } from './ValueSyntax.js';
+import { t } from '../i18n/i18n.js';
 
 /**
  * @typedef {import('./Keys.js').KeyInfo} KeyInfo
@@ -47,36 +48,36 @@ function hintFor(/** @type {KeyInfo} */ info, /** @type {string} */ text) {
     case 'integer': {
       const real = readReal(trimmed);
       return real !== null && Math.abs(real) <= 2147483647
-        ? `write a whole number such as ${Math.trunc(real)}` : 'write a whole number';
+        ? t('value.wholeNumberSuch', { value: Math.trunc(real) }) : t('value.wholeNumber');
     }
     case 'real':
-      return 'write a number with "." as the decimal point';
+      return t('value.real');
     case 'boolean':
-      return 'write true or false, or 1 or 0';
+      return t('value.boolean');
     case 'alignment': {
       const closest = closestName(trimmed, alignmentNames) || closestName(`ota${trimmed}`, alignmentNames);
-      return closest ? `did you mean ${closest}?` : 'write one of otaLeft, otaCenter, otaRight, otaTop, otaMiddle, otaBottom';
+      return closest ? t('value.didYouMean', { name: closest }) : t('value.alignment');
     }
     case 'colour':
     case 'strictColour': {
       const html = /^#([0-9a-f]{2})([0-9a-f]{2})([0-9a-f]{2})$/i.exec(trimmed);
-      if (html) return `colours are written 00BBGGRR: did you mean $${html[3]}${html[2]}${html[1]}?`;
-      return 'write a colour name such as clRed or an integer 00BBGGRR such as $0000FF';
+      if (html) return t('value.htmlColour', { value: `$${html[3]}${html[2]}${html[1]}` });
+      return t('value.colour');
     }
     default: {
       const closest = info.choices ? closestName(trimmed, info.choices) : '';
-      return closest ? `did you mean ${closest}?` : info.choices ? `write one of ${info.choices.join(', ')}` : null;
+      return closest ? t('value.didYouMean', { name: closest }) : info.choices ? t('value.oneOf', { names: info.choices.join(', ') }) : null;
     }
   }
 }
 
 /** @returns {ValueDescription} */
 function fallsBack(/** @type {KeyInfo} */ info, /** @type {string} */ text) {
-  const what = text === '' ? 'an empty value' : `"${text}"`;
+  const what = text === '' ? t('value.empty') : t('value.quoted', { text });
   const fallback = info.type === 'strictColour'
-    ? `${what} is no colour: the engine stops the page at this element`
-    : `${what} does not read: falls back to ${info.defaultText}`;
-  return { valid: false, effective: info.type === 'strictColour' ? 'none' : info.defaultText, fallback, hint: hintFor(info, text) };
+    ? t('value.noColour', { what })
+    : t('value.fallsBack', { what, fallback: info.defaultText });
+  return { valid: false, effective: info.type === 'strictColour' ? t('default.none') : info.defaultText, fallback, hint: hintFor(info, text) };
 }
 
 /**
@@ -88,7 +89,7 @@ function fallsBack(/** @type {KeyInfo} */ info, /** @type {string} */ text) {
 export function describeValue(info, text) {
   if (text === null || text === undefined) {
     if (info.type === 'strictColour') {
-      return { valid: false, effective: 'none', fallback: 'no colour: the engine stops the page at this element', hint: hintFor(info, '') };
+      return { valid: false, effective: t('default.none'), fallback: t('value.absentColour'), hint: hintFor(info, '') };
     }
     return { valid: true, effective: info.defaultText, fallback: null, hint: null };
   }
@@ -98,7 +99,7 @@ export function describeValue(info, text) {
       const value = readInteger(text);
       if (value === null) return fallsBack(info, text);
       if (info.min !== undefined && value < info.min) {
-        return { valid: false, effective: String(value), fallback: `${value} is below ${info.min}: the engine cannot lay the page out with it`, hint: `write at least ${info.min}` };
+        return { valid: false, effective: String(value), fallback: t('value.belowMin', { value, min: info.min }), hint: t('value.atLeast', { min: info.min }) };
       }
       return ok(String(value));
     }
@@ -125,14 +126,14 @@ export function describeValue(info, text) {
     }
     case 'font':
       return ok(text, text === '' || info.choices?.includes(text) ? null
-        : 'not one of the mapped Windows fonts: the printer\'s nearest installed font is used');
+        : t('value.unmappedFont'));
     default: {
       if (info.strictChoices && info.choices) {
         const known = info.choices.find((c) => equalsIgnoringAsciiCase(c, text));
         return known === undefined ? fallsBack(info, text) : ok(known);
       }
       if (info.name === 'index' && !/^(0|[1-9][0-9]*)$/.test(text)) {
-        return ok(text, 'rows are matched by the row number in decimal without blanks or leading zeros: this index matches no row while rows are indexed');
+        return ok(text, t('value.badIndex'));
       }
       return ok(text);
     }

@@ -4,6 +4,7 @@
 // unclosed tags, bad attributes, text outside the root) and works in one pass with an explicit
 // stack, so hostile input cannot make it loop or recurse without bound.
 import { RuleSyntaxError } from './RuleSyntaxError.js';
+import { t } from '../i18n/i18n.js';
 
 /** Texts above this many characters are refused: no form's rule comes near it. */
 export const maxTextLength = 16 * 1024 * 1024;
@@ -99,7 +100,7 @@ class Reader {
   readName(what) {
     namePattern.lastIndex = this.at;
     const match = namePattern.exec(this.text);
-    if (!match) this.fail(`${what} expected`);
+    if (!match) this.fail(t('syntax.expected', { what }));
     this.at = namePattern.lastIndex;
     return match[0];
   }
@@ -107,7 +108,7 @@ class Reader {
   /** Text up to the terminator, which is consumed; the whole construct is returned. */
   readThrough(terminator, what, start) {
     const end = this.text.indexOf(terminator, this.at);
-    if (end === -1) this.fail(`${what} is not closed`, start);
+    if (end === -1) this.fail(t('syntax.notClosed', { what }), start);
     this.at = end + terminator.length;
     return this.text.slice(start, this.at);
   }
@@ -118,14 +119,14 @@ class Reader {
       amp = this.text.indexOf('&', amp + 1)) {
       reference.lastIndex = amp;
       const match = reference.exec(this.text);
-      if (!match || reference.lastIndex > to) this.fail('"&" must start a reference such as &amp;', amp);
+      if (!match || reference.lastIndex > to) this.fail(t('syntax.ampersand'), amp);
       if (match[1] !== undefined || match[2] !== undefined) {
         const code = match[1] !== undefined ? Number.parseInt(match[1], 10) : Number.parseInt(match[2], 16);
-        if (!isXmlChar(code)) this.fail(`character reference ${match[0]} is not an XML character`, amp);
+        if (!isXmlChar(code)) this.fail(t('syntax.charRef', { ref: match[0] }), amp);
       } else if (!isXmlName(match[3])) {
-        this.fail(`bad reference ${match[0]}`, amp);
+        this.fail(t('syntax.badRef', { ref: match[0] }), amp);
       } else if (!predefined.has(match[3]) && !this.hasDoctype) {
-        this.fail(`entity "${match[3]}" is not defined`, amp);
+        this.fail(t('syntax.entity', { name: match[3] }), amp);
       }
     }
   }
@@ -133,26 +134,26 @@ class Reader {
   readComment() {
     const start = this.at;
     this.at += 4;
-    const raw = this.readThrough('-->', 'comment', start);
+    const raw = this.readThrough('-->', t('syntax.what.comment'), start);
     const body = raw.slice(4, -3);
-    if (body.includes('--') || body.endsWith('-')) this.fail('"--" is not allowed inside a comment', start);
+    if (body.includes('--') || body.endsWith('-')) this.fail(t('syntax.comment'), start);
     return { kind: 'comment', raw };
   }
 
   readPi() {
     const start = this.at;
     this.at += 2;
-    const target = this.readName('processing instruction name');
-    if (target.toLowerCase() === 'xml') this.fail('the XML declaration is allowed only at the start of the text', start);
-    if (!this.startsWith('?>') && this.readBlanks() === '') this.fail(`blank or "?>" expected after <?${target}`);
-    return { kind: 'pi', raw: this.readThrough('?>', 'processing instruction', start) };
+    const target = this.readName(t('syntax.what.piName'));
+    if (target.toLowerCase() === 'xml') this.fail(t('syntax.declarationPlace'), start);
+    if (!this.startsWith('?>') && this.readBlanks() === '') this.fail(t('syntax.afterTarget', { target }));
+    return { kind: 'pi', raw: this.readThrough('?>', t('syntax.what.pi'), start) };
   }
 
   readDeclaration() {
     const start = this.at;
-    const raw = this.readThrough('?>', 'XML declaration', start);
+    const raw = this.readThrough('?>', t('syntax.what.declaration'), start);
     if (!declaration.test(raw)) {
-      this.fail('the XML declaration must read <?xml version="1.0" encoding="..." standalone="..."?>, the last two optional', start);
+      this.fail(t('syntax.declaration'), start);
     }
     return { kind: 'pi', raw };
   }
@@ -178,43 +179,43 @@ class Reader {
         return { kind: 'doctype', raw: this.text.slice(start, this.at) };
       }
     }
-    return this.fail('document type declaration is not closed', start);
+    return this.fail(t('syntax.doctypeOpen'), start);
   }
 
   /** A start tag; the caller reads the content of an element that is not self-closing. */
   readStartTag(parent) {
     const offset = this.at;
     this.at += 1;
-    const name = this.readName('element name');
+    const name = this.readName(t('syntax.what.elementName'));
     /** @type {XmlAttribute[]} */
     const attrs = [];
     const seen = new Set();
     for (;;) {
       const lead = this.readBlanks();
-      if (this.at >= this.text.length) this.fail(`start tag <${name}> is not closed`, offset);
+      if (this.at >= this.text.length) this.fail(t('syntax.startTag', { name }), offset);
       if (this.startsWith('>') || this.startsWith('/>')) {
         const selfClosing = this.startsWith('/>');
         this.at += selfClosing ? 2 : 1;
         return { kind: 'element', name, attrs, tail: lead, selfClosing, children: [], close: '', parent, offset };
       }
-      if (lead === '') this.fail(`attributes of <${name}> must be separated by blanks`);
+      if (lead === '') this.fail(t('syntax.attributeBlanks', { name }));
       const nameAt = this.at;
-      const attrName = this.readName(`attribute name or end of <${name}>`);
-      if (seen.has(attrName)) this.fail(`attribute "${attrName}" is given twice`, nameAt);
+      const attrName = this.readName(t('syntax.what.attributeName', { name }));
+      if (seen.has(attrName)) this.fail(t('syntax.attributeTwice', { name: attrName }), nameAt);
       seen.add(attrName);
       const eqStart = this.at;
       this.readBlanks();
-      if (!this.startsWith('=')) this.fail(`"=" expected after attribute "${attrName}"`);
+      if (!this.startsWith('=')) this.fail(t('syntax.equals', { name: attrName }));
       this.at += 1;
       this.readBlanks();
       const eq = this.text.slice(eqStart, this.at);
       const quote = this.text[this.at];
-      if (quote !== '"' && quote !== "'") this.fail(`the value of attribute "${attrName}" must be quoted`);
+      if (quote !== '"' && quote !== "'") this.fail(t('syntax.quoted', { name: attrName }));
       const valueStart = this.at + 1;
       const valueEnd = this.text.indexOf(quote, valueStart);
-      if (valueEnd === -1) this.fail(`the value of attribute "${attrName}" is not closed`, this.at);
+      if (valueEnd === -1) this.fail(t('syntax.valueOpen', { name: attrName }), this.at);
       const lt = this.text.slice(valueStart, valueEnd).indexOf('<');
-      if (lt !== -1) this.fail(`"<" is not allowed in the value of attribute "${attrName}"`, valueStart + lt);
+      if (lt !== -1) this.fail(t('syntax.lessThan', { name: attrName }), valueStart + lt);
       this.checkReferences(valueStart, valueEnd);
       attrs.push({ lead, name: attrName, eq, quote, raw: this.text.slice(valueStart, valueEnd) });
       this.at = valueEnd + 1;
@@ -228,7 +229,7 @@ class Reader {
     this.at = end;
     const raw = this.text.slice(start, end);
     const cdataEnd = raw.indexOf(']]>');
-    if (cdataEnd !== -1) this.fail('"]]>" is not allowed in text', start + cdataEnd);
+    if (cdataEnd !== -1) this.fail(t('syntax.cdataEnd'), start + cdataEnd);
     this.checkReferences(start, end);
     return { kind: 'text', raw };
   }
@@ -240,19 +241,19 @@ class Reader {
     const open = [root];
     while (open.length > 0) {
       const current = open[open.length - 1];
-      if (this.at >= this.text.length) this.fail(`element <${current.name}> is not closed`, current.offset);
+      if (this.at >= this.text.length) this.fail(t('syntax.elementOpen', { name: current.name }), current.offset);
       /** @type {XmlNode} */
       let node;
       if (this.startsWith('</')) {
         const closeStart = this.at;
         this.at += 2;
-        const name = this.readName('element name');
+        const name = this.readName(t('syntax.what.elementName'));
         this.readBlanks();
-        if (!this.startsWith('>')) this.fail(`end tag </${name}> is not closed`, closeStart);
+        if (!this.startsWith('>')) this.fail(t('syntax.endTagOpen', { name }), closeStart);
         this.at += 1;
         if (name !== current.name) {
           const opened = positionOf(this.text, current.offset);
-          this.fail(`end tag </${name}> does not match <${current.name}> of line ${opened.line}`, closeStart);
+          this.fail(t('syntax.endTagMismatch', { name, open: current.name, line: opened.line }), closeStart);
         }
         current.close = this.text.slice(closeStart, this.at);
         open.pop();
@@ -262,13 +263,13 @@ class Reader {
       } else if (this.startsWith('<![CDATA[')) {
         const start = this.at;
         this.at += 9;
-        node = { kind: 'cdata', raw: this.readThrough(']]>', 'CDATA section', start) };
+        node = { kind: 'cdata', raw: this.readThrough(']]>', t('syntax.what.cdata'), start) };
       } else if (this.startsWith('<?')) {
         node = this.readPi();
       } else if (this.startsWith('<!')) {
-        this.fail('unexpected "<!" in element content');
+        this.fail(t('syntax.bang'));
       } else if (this.startsWith('<')) {
-        if (open.length >= maxDepth) this.fail(`elements are nested deeper than ${maxDepth} levels`);
+        if (open.length >= maxDepth) this.fail(t('syntax.depth', { depth: maxDepth }));
         node = this.readStartTag(current);
         if (!node.selfClosing) open.push(node);
       } else {
@@ -306,16 +307,16 @@ class Reader {
       if (this.startsWith('<!--')) list.push(this.readComment());
       else if (this.startsWith('<?')) list.push(this.readPi());
       else if (this.startsWith('<!DOCTYPE')) {
-        if (root || this.hasDoctype) this.fail('a document type declaration must come once, before the root element');
+        if (root || this.hasDoctype) this.fail(t('syntax.doctypeOnce'));
         list.push(this.readDoctype());
       } else if (this.startsWith('<') && !this.startsWith('</') && !this.startsWith('<!')) {
-        if (root) this.fail('only one root element is allowed; this element is outside it');
+        if (root) this.fail(t('syntax.oneRoot'));
         root = this.readRoot();
       } else {
-        this.fail(root ? 'text after the root element' : 'text before the root element');
+        this.fail(t(root ? 'syntax.textAfter' : 'syntax.textBefore'));
       }
     }
-    if (!root) this.fail(text.trim() === '' ? 'the text is empty' : 'no root element', text.length);
+    if (!root) this.fail(t(text.trim() === '' ? 'syntax.empty' : 'syntax.noRoot'), text.length);
     return { prolog, root, epilog, hasDoctype: this.hasDoctype };
   }
 }
@@ -331,12 +332,12 @@ class Reader {
 export function parseXml(text, options = {}) {
   if (typeof text !== 'string') throw new TypeError('the rule text must be a string');
   if (text.length > maxTextLength) {
-    throw new RuleSyntaxError(`the text is larger than ${maxTextLength / 1024 / 1024} MiB`, 1, 1);
+    throw new RuleSyntaxError(t('syntax.tooLarge', { size: maxTextLength / 1024 / 1024 }), 1, 1);
   }
   const bad = forbiddenChar.exec(text);
   if (bad) {
     const { line, column } = positionOf(text, bad.index);
-    throw new RuleSyntaxError(`character U+${bad[0].charCodeAt(0).toString(16).toUpperCase().padStart(4, '0')} is not allowed in XML`, line, column);
+    throw new RuleSyntaxError(t('syntax.character', { code: bad[0].charCodeAt(0).toString(16).toUpperCase().padStart(4, '0') }), line, column);
   }
   return new Reader(text, options.entities === true).readDocument();
 }
@@ -410,7 +411,7 @@ export function textContent(node) {
  */
 export function checkWritable(value) {
   const bad = forbiddenChar.exec(value);
-  if (bad) throw new RangeError(`character U+${bad[0].charCodeAt(0).toString(16).toUpperCase().padStart(4, '0')} cannot be written in XML`);
+  if (bad) throw new RangeError(t('refused.character', { code: bad[0].charCodeAt(0).toString(16).toUpperCase().padStart(4, '0') }));
   return value;
 }
 
