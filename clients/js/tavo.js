@@ -110,22 +110,22 @@ const MESSAGES = {
   },
   'zh-CN': {
     'browser-permission': ({ origin, url, allowSite }) =>
-      `浏览器禁止 ${origin} 访问本机，而打印控件桥接程序正在本机监听（${url}）：该网站的“loopback-network”权限被拒绝` +
+      `浏览器禁止 ${origin} 访问本机，而打印控件桥接服务正在本机监听（${url}）：该网站的“loopback-network”权限被拒绝` +
       '（Chromium 中为“本地网络访问”，Firefox 中为“设备应用和服务”）。请在网站设置中允许，或由管理员用以下命令' +
       `为本机所有用户允许该网站：${allowSite}`,
     'origin-not-allowed': ({ origin, url, allowSite }) =>
-      `${url} 上的打印控件桥接程序正在运行，但不允许 ${origin} 连接：其来源策略不允许该网站，或有人对它的询问` +
-      '选择了“暂不”或“阻止”，或该网站已连接的页面过多。管理员可用以下命令为所有用户允许该网站：' +
+      `${url} 上的打印控件桥接服务正在运行，但不允许 ${origin} 连接：其来源策略不允许该网站，或有人对它的询问` +
+      '选择了“暂不”或“始终拒绝”，或该网站已连接的页面过多。管理员可用以下命令为所有用户允许该网站：' +
       `${allowSite}（用户只为自己允许：tavoprint site allow ${origin}）`,
     'no-bridge': ({ url }) =>
-      `${url} 上没有打印控件桥接程序应答：tavobridge 未运行。请用以下命令启动：` +
+      `${url} 上没有打印控件桥接服务应答：tavobridge 未运行。请用以下命令启动：` +
       'systemctl --user start tavobridge（管理员可用 apt install tavo 为所有用户安装）',
     timeout: ({ origin, url, allowSite, seconds }) =>
-      `${url} 上的打印控件桥接程序在 ${seconds} 秒内没有应答：在有人允许 ${origin} 访问本机之前，浏览器会一直挂起连接` +
-      '（Firefox 询问“设备应用和服务”，权限为“loopback-network”；Chromium 询问“本地网络访问”），或者桥接程序' +
+      `${url} 上的打印控件桥接服务在 ${seconds} 秒内没有应答：在有人允许 ${origin} 访问本机之前，浏览器会一直挂起连接` +
+      '（Firefox 询问“设备应用和服务”，权限为“loopback-network”；Chromium 询问“本地网络访问”），或者桥接服务' +
       `正在等待对它自己的询问作答。管理员可用以下命令为所有用户允许该网站：${allowSite}`,
-    'no-socket': ({ url, detail }) => `无法连接 ${url} 上的打印控件桥接程序：${detail}`,
-    closed: ({ code }) => `与打印控件桥接程序的连接已关闭（代码 ${code}）`,
+    'no-socket': ({ url, detail }) => `无法连接 ${url} 上的打印控件桥接服务：${detail}`,
+    closed: ({ code }) => `与打印控件桥接服务的连接已关闭（代码 ${code}）`,
   },
 };
 

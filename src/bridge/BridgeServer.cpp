@@ -61,7 +61,6 @@ QByteArray ContentType(const fs::path& file) {
   return "application/octet-stream";
 }
 
-
 QByteArray CorsHeaders(const QByteArray& origin) {
   return "Access-Control-Allow-Origin: " + origin + "\r\nVary: Origin\r\n";
 }

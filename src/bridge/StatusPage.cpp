@@ -91,15 +91,15 @@ QByteArray RememberedLanguageHeader(const HttpRequest& request) {
 
 QByteArray StatusPage(const StatusFacts& facts, PageLanguage language) {
   const StatusTexts& t = language == PageLanguage::Chinese ? kChinese : kEnglish;
-  const QString line = QString::fromUtf8(t.facts)
-                           .arg(facts.version.toHtmlEscaped(), QString::number(facts.port),
-                                facts.userName.toHtmlEscaped());
+  const QString line = QString::fromUtf8(t.facts).arg(
+      facts.version.toHtmlEscaped(), QString::number(facts.port), facts.userName.toHtmlEscaped());
   QByteArray page = QByteArray("<!doctype html><html lang=\"") + t.lang +
                     "\"><meta charset=\"utf-8\"><title>" + t.title +
                     "</title><link rel=\"icon\" href=\"/designer/favicon.svg\">"
-                    "<p><a href=\"/?lang=" + t.otherLang + "\" lang=\"" + t.otherLang + "\">" +
-                    t.other + "</a></p><h1>" + t.running + "</h1><p>" + line.toUtf8() + "</p><p>" +
-                    t.policy + Escaped(facts.policyFile) + "</p><p>" + t.machinePolicy +
+                    "<p><a href=\"/?lang=" +
+                    t.otherLang + "\" lang=\"" + t.otherLang + "\">" + t.other + "</a></p><h1>" +
+                    t.running + "</h1><p>" + line.toUtf8() + "</p><p>" + t.policy +
+                    Escaped(facts.policyFile) + "</p><p>" + t.machinePolicy +
                     Escaped(facts.machinePolicyFile);
   if (!facts.machinePolicyProblem.isEmpty())
     page += " (" + Escaped(facts.machinePolicyProblem) + ")";

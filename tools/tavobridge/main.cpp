@@ -22,8 +22,8 @@
 #include "Application.h"
 #include "OriginPrompt.h"
 #include "StopSignals.h"
-#include "Users.h"
 #include "Translation.h"
+#include "Users.h"
 #include "Worker.h"
 #include "bridge/BridgeServer.h"
 #include "bridge/Dispatcher.h"
@@ -222,9 +222,9 @@ int RunBridge(int argc, char** argv) {
   if (options.userSocket) {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (runtime == nullptr || *runtime != '/')
-      throw std::runtime_error(Tr(
-          "--user-socket needs XDG_RUNTIME_DIR, the user's runtime folder (a user session sets "
-          "it)"));
+      throw std::runtime_error(
+          Tr("--user-socket needs XDG_RUNTIME_DIR, the user's runtime folder (a user session sets "
+             "it)"));
     userSocket = std::make_unique<UserSocket>(
         fs::path(runtime) / kUserSocketName, HandOverUsers(),
         [&server](FileDescriptor connection) { server.ServeConnection(std::move(connection)); });

@@ -48,13 +48,13 @@ AutomationObject::AutomationObject(std::u16string_view progId) {
   if (FAILED(status)) {
     std::string reason = LastLoadError();
     if (status == REGDB_E_CLASSNOTREG)
-      reason = Tr(
-          "Class not registered; register it with 'tavoprint register' (for you) or, as "
-          "root, 'tavoprint register --machine' (for every user of the machine)");
+      reason =
+          Tr("Class not registered; register it with 'tavoprint register' (for you) or, as "
+             "root, 'tavoprint register --machine' (for every user of the machine)");
     else if (reason.empty())
       reason = Tr("is it registered? run 'tavoprint register' first");
-    throw ToolFailure(
-        1, Tr("cannot create %1 (%2): %3", {codepage::WideToUtf8(progId), StatusText(status), reason}));
+    throw ToolFailure(1, Tr("cannot create %1 (%2): %3",
+                            {codepage::WideToUtf8(progId), StatusText(status), reason}));
   }
 }
 
@@ -91,8 +91,8 @@ ScopedVariant AutomationObject::Call(const std::string& method,
   }
   if (status == DISP_E_TYPEMISMATCH || status == DISP_E_OVERFLOW) {
     const size_t position = args.size() - 1 - argumentError;
-    throw ToolFailure(2, Tr("argument %1 of %2 is not a valid value",
-                            {std::to_string(position + 1), method}));
+    throw ToolFailure(
+        2, Tr("argument %1 of %2 is not a valid value", {std::to_string(position + 1), method}));
   }
   if (FAILED(status)) {
     throw ToolFailure(

@@ -123,7 +123,8 @@ struct Totals {
     skipped += report.skipped;
     // A file that printed nothing and names no record: the file itself failed.
     if (!report.printed && report.failed.empty())
-      report.failed.push_back({0, report.message.empty() ? Tr("nothing was printed") : report.message});
+      report.failed.push_back(
+          {0, report.message.empty() ? Tr("nothing was printed") : report.message});
     failed += report.failed.size();
     failures += FormatFailures(file, report.failed);
   }
@@ -140,7 +141,8 @@ int Finish(const Totals& totals, const std::string& summary, bool finished) {
   }
   if (totals.failed > 0) {
     std::cerr << "tavoprint: "
-              << TrPlural("%1 failure", "%1 failures", totals.failed, {std::to_string(totals.failed)})
+              << TrPlural("%1 failure", "%1 failures", totals.failed,
+                          {std::to_string(totals.failed)})
               << "\n";
     return 1;
   }
@@ -196,17 +198,17 @@ int BatchToFolder(const BatchOptions& options, std::u16string_view progId) {
         totals.Add(options.files[file], std::move(report));
       });
   progress.Finish();
-  return Finish(
-      totals,
-      "batch: " +
-          TrPlural("%1 PDF file in %2", "%1 PDF files in %2", static_cast<unsigned long>(totals.files),
-                   {std::to_string(totals.files), dir.string()}) +
-          (totals.skipped > 0 ? " " + TrPlural("(%1 was there)", "(%1 were there)",
-                                               static_cast<unsigned long>(totals.skipped),
-                                               {std::to_string(totals.skipped)})
-                              : "") +
-          ", " + progress.Rate(),
-      finished);
+  return Finish(totals,
+                "batch: " +
+                    TrPlural("%1 PDF file in %2", "%1 PDF files in %2",
+                             static_cast<unsigned long>(totals.files),
+                             {std::to_string(totals.files), dir.string()}) +
+                    (totals.skipped > 0 ? " " + TrPlural("(%1 was there)", "(%1 were there)",
+                                                         static_cast<unsigned long>(totals.skipped),
+                                                         {std::to_string(totals.skipped)})
+                                        : "") +
+                    ", " + progress.Rate(),
+                finished);
 }
 
 // Every record of every file in one job: one PDF, or one job on a printer.
@@ -262,10 +264,11 @@ int BatchAsOneJob(const BatchOptions& options, std::u16string_view progId) {
   const std::string pages = std::to_string(job.pages);
   const unsigned long count = static_cast<unsigned long>(job.pages);
   const std::string done =
-      options.pdf ? TrPlural("%1 page into %2", "%1 pages into %2", count, {pages, selection.substr(4)})
-      : job.job   ? TrPlural("%1 page on %2 as job %3", "%1 pages on %2 as job %3", count,
-                             {pages, selection, std::to_string(*job.job)})
-                  : TrPlural("%1 page on %2", "%1 pages on %2", count, {pages, selection});
+      options.pdf
+          ? TrPlural("%1 page into %2", "%1 pages into %2", count, {pages, selection.substr(4)})
+      : job.job ? TrPlural("%1 page on %2 as job %3", "%1 pages on %2 as job %3", count,
+                           {pages, selection, std::to_string(*job.job)})
+                : TrPlural("%1 page on %2", "%1 pages on %2", count, {pages, selection});
   return Finish(totals, "batch: " + done + ", " + progress.Rate(), true);
 }
 

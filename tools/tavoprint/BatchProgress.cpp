@@ -36,9 +36,10 @@ double BatchProgress::Seconds() const {
 
 std::string BatchProgress::Rate() const {
   const double seconds = Seconds();
-  return TrPlural("%1 page in %2 s, %3 pages per second", "%1 pages in %2 s, %3 pages per second",
-                  static_cast<unsigned long>(pages_),
-                  {std::to_string(pages_), Decimal(seconds), Decimal(seconds > 0 ? pages_ / seconds : 0.0)});
+  return TrPlural(
+      "%1 page in %2 s, %3 pages per second", "%1 pages in %2 s, %3 pages per second",
+      static_cast<unsigned long>(pages_),
+      {std::to_string(pages_), Decimal(seconds), Decimal(seconds > 0 ? pages_ / seconds : 0.0)});
 }
 
 void BatchProgress::FileDone(long pages) {

@@ -22,8 +22,7 @@ long Count(const QJsonObject& object, const char* key) {
 
 BatchReport ParseBatchReport(const std::string& json) {
   const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(json));
-  if (!document.isObject())
-    throw ToolFailure(1, Tr("the control gave no JSON object: %1", {json}));
+  if (!document.isObject()) throw ToolFailure(1, Tr("the control gave no JSON object: %1", {json}));
   const QJsonObject object = document.object();
   BatchReport report;
   report.printed = object.value(QLatin1String("printed")).toBool();

@@ -79,7 +79,8 @@ void CloseFd(int& fd) {
     }
   } catch (const std::exception& failure) {
     // Its file is reported by the parent when the worker ends without answering.
-    if (*failure.what()) std::cerr << "tavoprint: " << Tr("a batch worker: %1", {failure.what()}) << "\n";
+    if (*failure.what())
+      std::cerr << "tavoprint: " << Tr("a batch worker: %1", {failure.what()}) << "\n";
     status = 1;
   }
   std::cerr.flush();
@@ -186,7 +187,8 @@ bool RunWorkers(size_t count, int workerCount, const MakeFileWork& makeWork, con
         worker.received.erase(0, end + 1);
         const size_t tab = line.find('\t');
         const size_t file = std::stoul(line.substr(0, tab));
-        done(file, tab == std::string::npos ? FileFailureJson(Tr("no report")) : line.substr(tab + 1));
+        done(file,
+             tab == std::string::npos ? FileFailureJson(Tr("no report")) : line.substr(tab + 1));
         handOut(worker);
       }
     }

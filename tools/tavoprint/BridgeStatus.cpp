@@ -24,8 +24,7 @@ constexpr size_t kMaxAnswer = 64 * 1024;
 // The whole answer to GET /status, or a ToolFailure saying why there is none.
 std::string AskStatus(const std::string& where, uint16_t port) {
   FileDescriptor fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  if (!fd.Valid())
-    throw ToolFailure(1, Tr("cannot make a socket: %1", {std::strerror(errno)}));
+  if (!fd.Valid()) throw ToolFailure(1, Tr("cannot make a socket: %1", {std::strerror(errno)}));
   const timeval timeout{10, 0};
   ::setsockopt(fd.Get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
   ::setsockopt(fd.Get(), SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
@@ -61,8 +60,9 @@ int ShowBridge(uint16_t port) {
   const std::string body = bodyAt == std::string::npos ? "" : answer.substr(bodyAt + 4);
   if (statusLine.rfind("HTTP/1.1 200 ", 0) != 0) {
     std::string text = body.substr(0, body.find('\n'));
-    throw ToolFailure(1, text.empty() ? Tr("%1 answered %2", {where, statusLine.substr(9)})
-                                      : Tr("%1 answered %2: %3", {where, statusLine.substr(9), text}));
+    throw ToolFailure(1, text.empty()
+                             ? Tr("%1 answered %2", {where, statusLine.substr(9)})
+                             : Tr("%1 answered %2: %3", {where, statusLine.substr(9), text}));
   }
   const QJsonObject status = QJsonDocument::fromJson(QByteArray::fromStdString(body)).object();
   if (status.value("product").toString() != "tavo")

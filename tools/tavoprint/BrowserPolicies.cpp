@@ -41,7 +41,8 @@ QJsonObject ReadJsonObject(const fs::path& file) {
         error.error != QJsonParseError::NoError
             ? Tr("%1 at byte %2", {error.errorString().toStdString(), std::to_string(error.offset)})
             : Tr("another value");
-    throw ToolFailure(1, Tr("%1 is no JSON object (%2); nothing was changed", {file.string(), why}));
+    throw ToolFailure(1,
+                      Tr("%1 is no JSON object (%2); nothing was changed", {file.string(), why}));
   }
   return document.object();
 }

@@ -130,10 +130,11 @@ std::string DensityWarning(const std::string& path) {
       std::lround(density->dpiX) == std::lround(density->dpiY)
           ? Number(density->dpiX, "%.0f")
           : Number(density->dpiX, "%.0f") + " x " + Number(density->dpiY, "%.0f");
-  return Tr("warning: %1 is %2 dpi: the preview draws a picture's pixels as screen pixels (96 "
-            "dpi), so it shows this form at %3 times its size; give it a copy at 96 dpi of the "
-            "page's size (the designer's \"Make the dialog's picture\")",
-            {path, dpi, Number(density->dpiX / kScreenDpi, "%.2f")});
+  return Tr(
+      "warning: %1 is %2 dpi: the preview draws a picture's pixels as screen pixels (96 "
+      "dpi), so it shows this form at %3 times its size; give it a copy at 96 dpi of the "
+      "page's size (the designer's \"Make the dialog's picture\")",
+      {path, dpi, Number(density->dpiX / kScreenDpi, "%.2f")});
 }
 
 }  // namespace tavo::tool

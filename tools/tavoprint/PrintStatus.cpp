@@ -22,8 +22,7 @@ QJsonObject CallForJson(AutomationObject& control, const std::string& method,
   const ScopedVariant value = control.Call(method, args);
   const std::string text = FormatValue(*value.Get());
   const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(text));
-  if (!document.isObject())
-    throw ToolFailure(1, Tr("%1 gave no JSON object: %2", {method, text}));
+  if (!document.isObject()) throw ToolFailure(1, Tr("%1 gave no JSON object: %2", {method, text}));
   return document.object();
 }
 

@@ -266,7 +266,8 @@ int Preview(std::vector<std::string> args) {
     return 0;
   }
   if (printer || pdf || width) Usage(Tr("--printer, --pdf and --width go with --as-printed"));
-  if (args.size() != 2 && args.size() != 3) Usage(Tr("preview needs DATA, RULE and maybe BACKGROUND"));
+  if (args.size() != 2 && args.size() != 3)
+    Usage(Tr("preview needs DATA, RULE and maybe BACKGROUND"));
   const std::u16string data = ReadXmlFile(args[0]);
   const std::u16string rule = ReadXmlFile(args[1]);
   const std::u16string background = args.size() == 3 ? codepage::Utf8ToWide(args[2]) : u"";

@@ -57,8 +57,8 @@ test('a connect failure is told in Chinese to a zh-CN browser and in English to 
     const url = (port) => `ws://127\\.0\\.0\\.1:${port}/automation`;
     assert.equal(zh.language, 'zh-CN');
     assert.equal(fr.language, 'en');
-    assert.match(zh.refused.message, new RegExp(`^${url(bridge.port)} 上的打印控件桥接程序正在运行，但不允许 ${other.origin} 连接：`));
-    assert.match(zh.absent.message, new RegExp(`^${url(nobody)} 上没有打印控件桥接程序应答：tavobridge 未运行。`));
+    assert.match(zh.refused.message, new RegExp(`^${url(bridge.port)} 上的打印控件桥接服务正在运行，但不允许 ${other.origin} 连接：`));
+    assert.match(zh.absent.message, new RegExp(`^${url(nobody)} 上没有打印控件桥接服务应答：tavobridge 未运行。`));
     assert.match(fr.refused.message, new RegExp(`^The print control bridge at ${url(bridge.port)} is running but does not let ${other.origin} connect`));
     assert.match(fr.absent.message, new RegExp(`^No print control bridge answers at ${url(nobody)}: tavobridge is not running`));
     // A page's own choice wins over the browser's.
@@ -83,7 +83,7 @@ test('a connect failure is told in Chinese to a zh-CN browser and in English to 
       }
     });
     assert.deepEqual({ ...closed, message: undefined }, { name: 'TavoError', code: 0x80010108 | 0, hresult: '0x80010108', message: undefined });
-    assert.match(closed.message, /^与打印控件桥接程序的连接已关闭（代码 \d+）$/);
+    assert.match(closed.message, /^与打印控件桥接服务的连接已关闭（代码 \d+）$/);
   } finally {
     await chinese.close();
     await french.close();

@@ -79,7 +79,7 @@ export default {
   'save.downloaded': '已将 {name} 保存到下载文件夹。',
   'save.wrote': '已写入 {where}。',
   'save.notWritten': '{name} 未能写入：{error}',
-  'save.where': '页面文件夹中的 {name}：即桥接程序文件夹里的 {folder}{name}（除非桥接程序以 --files 启动，否则为 ~/.local/share/tavo/bridge-files）；此地址下的页面以“{name}”引用它',
+  'save.where': '页面文件夹中的 {name}：即桥接服务文件夹里的 {folder}{name}（除非桥接服务以 --files 启动，否则为 ~/.local/share/tavo/bridge-files）；此地址下的页面以“{name}”引用它',
   'save.noName': '请输入文件名',
   'arrange.tooFew': '请至少选择 {least} 个元素才能{action}。',
   'undo.title': '撤销{label}（Ctrl+Z）',
@@ -130,7 +130,7 @@ export default {
   'connection.connected': '已连接打印控件 {version}。',
   'connection.failed': '未连接：{message}',
   'connection.none': '未连接打印控件',
-  'connection.lost': '连接已断开：{message}。请重新启动桥接程序，然后点击“连接”。',
+  'connection.lost': '连接已断开：{message}。请重新启动桥接服务，然后点击“连接”。',
 
   // 表单与元素
   'stage.adding': '在表单上拖动以放置{kind}，或在表单上按 Enter；按 Esc 取消。',
