@@ -68,6 +68,15 @@ check "GetOcxVersion answers 1 for a user with no register step" version_is_one
 check "tavoprint --help and --version exit 0" sh -c 'tavoprint --help >/dev/null && tavoprint --version | grep -q "2.0.0.2"'
 usage_is_two() { tavoprint frobnicate >/dev/null 2>&1; [ $? -eq 2 ]; }
 check "a usage error exits 2" usage_is_two
+# The installed catalogs and Chinese manual page, found from /usr/bin under a real zh_CN locale.
+speaks_chinese() {
+  localedef -i zh_CN -f UTF-8 "$work/zh_CN.UTF-8" 2>/dev/null || [ $? -eq 1 ] || return 1
+  local said
+  said=$(env LOCPATH="$work" LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 tavoprint frobnicate 2>&1)
+  grep -qx "tavoprint: 未知命令 frobnicate" <<<"$said" &&
+    [ -s /usr/share/man/zh_CN/man1/tavoprint.1.gz ]
+}
+check "tavoprint speaks Chinese under a Chinese locale" speaks_chinese
 
 prints_pdf() {
   as_user mkdir -p "$home/out"
