@@ -4,8 +4,8 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
