@@ -20,6 +20,7 @@
 #include "platform/com/Bstr.h"
 #include "platform/com/ComPtr.h"
 #include "platform/com/Dispatch.h"
+#include "support/LateBoundCall.h"
 
 using namespace tavo;
 
@@ -36,29 +37,15 @@ std::u16string ReadFile(const std::string& path) {
 
 // The method's text value ("" for none); exits on a failure, which no run expects.
 std::string Call(IDispatch* control, const char16_t* method, std::vector<std::u16string> args) {
-  std::u16string name = method;
-  LPOLESTR names[] = {name.data()};
-  DISPID id = DISPID_UNKNOWN;
-  control->GetIDsOfNames(GUID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-  std::vector<ScopedVariant> values;
-  for (auto it = args.rbegin(); it != args.rend(); ++it)
-    values.push_back(ScopedVariant::String(*it));
-  std::vector<VARIANTARG> raw;
-  for (ScopedVariant& value : values) raw.push_back(*value.Get());
-  DISPPARAMS params{raw.empty() ? nullptr : raw.data(), nullptr, static_cast<UINT>(raw.size()), 0};
-  ScopedVariant result;
-  EXCEPINFO exception{};
-  UINT argumentError = 0;
-  const HRESULT status = control->Invoke(id, GUID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
-                                         &params, result.Get(), &exception, &argumentError);
-  if (FAILED(status)) {
+  const bench::LateBoundResult result = bench::CallByName(control, method, args);
+  if (FAILED(result.status)) {
     std::fprintf(stderr, "batch_bench: %s failed (0x%08X): %s\n",
-                 codepage::WideToUtf8(name).c_str(), static_cast<unsigned>(exception.scode),
-                 codepage::WideToUtf8(BstrView(exception.bstrDescription)).c_str());
+                 codepage::WideToUtf8(method).c_str(), static_cast<unsigned>(result.methodStatus),
+                 result.description.c_str());
     std::exit(1);
   }
-  ClearExcepInfo(&exception);
-  return result->vt == VT_BSTR ? codepage::WideToUtf8(BstrView(result->bstrVal)) : "";
+  const VARIANT& value = *result.value.Get();
+  return value.vt == VT_BSTR ? codepage::WideToUtf8(BstrView(value.bstrVal)) : "";
 }
 
 long PeakKib() {

@@ -13,6 +13,7 @@
 #include "platform/com/Activation.h"
 #include "platform/com/ComPtr.h"
 #include "platform/com/Dispatch.h"
+#include "support/LateBoundCall.h"
 
 using namespace tavo;
 
@@ -28,23 +29,7 @@ std::string ReadFile(const char* path) {
 }
 
 HRESULT Call(IDispatch* control, const char16_t* method, std::vector<std::u16string> args) {
-  std::u16string name = method;
-  LPOLESTR names[] = {name.data()};
-  DISPID id = DISPID_UNKNOWN;
-  if (control->GetIDsOfNames(GUID_NULL, names, 1, LOCALE_USER_DEFAULT, &id) != S_OK) return E_FAIL;
-  std::vector<ScopedVariant> values;
-  for (auto it = args.rbegin(); it != args.rend(); ++it)
-    values.push_back(ScopedVariant::String(*it));
-  std::vector<VARIANTARG> raw;
-  for (ScopedVariant& value : values) raw.push_back(*value.Get());
-  DISPPARAMS params{raw.empty() ? nullptr : raw.data(), nullptr, static_cast<UINT>(raw.size()), 0};
-  ScopedVariant result;
-  EXCEPINFO exception{};
-  UINT argumentError = 0;
-  const HRESULT status = control->Invoke(id, GUID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
-                                         &params, result.Get(), &exception, &argumentError);
-  ClearExcepInfo(&exception);
-  return status;
+  return bench::CallByName(control, method, args).status;
 }
 
 template <typename F>
