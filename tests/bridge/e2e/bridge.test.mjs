@@ -98,14 +98,7 @@ for (const browserName of browserNames()) {
         fs.mkdirSync(folder, { recursive: true });
         fs.symlinkSync(bridge.work, path.join(folder, 'link'));
         try {
-          const outcome = await inPage(async (control, tavo, [url, secret, absolute]) => {
-            const attempt = async (call) => {
-              try {
-                return { value: await call() };
-              } catch (error) {
-                return { code: error.code, hresult: error.hresult, message: error.message };
-              }
-            };
+          const outcome = await inPage(async (control, tavo, [url, secret, absolute], attempt) => {
             return {
               inside: await attempt(() => control.downloadImg(url, 'pictures/../stamp.png')),
               absolute: await attempt(() => control.downloadImg(url, absolute)),

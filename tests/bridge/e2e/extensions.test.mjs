@@ -101,14 +101,7 @@ for (const browserName of browserNames()) {
       test('writes UTF-8 text inside the page\'s folder, folders on the way included; outside is refused', async () => {
         fs.mkdirSync(folder, { recursive: true });
         fs.writeFileSync(path.join(folder, 'rule.xml'), 'the old rule');
-        const outcome = await inPage(async (control, tavo, [rule, absolute]) => {
-          const attempt = async (call) => {
-            try {
-              return { value: await call() };
-            } catch (error) {
-              return { code: error.code, hresult: error.hresult, message: error.message };
-            }
-          };
+        const outcome = await inPage(async (control, tavo, [rule, absolute], attempt) => {
           return {
             nested: await attempt(() => control.writeFile('rules/2026/发票.xml', rule)),
             replaced: await attempt(() => control.writeFile('rule.xml', rule)),
@@ -138,14 +131,7 @@ for (const browserName of browserNames()) {
     describe('writeBinaryFile', () => {
       test('writes the bytes of Base64 text inside the page\'s folder; other text and other places are refused', async () => {
         const bytes = Buffer.from([0x89, 0x50, 0x4e, 0x47, 0, 1, 2, 0xfe, 0xff, 0x0a, 0x0d]);
-        const outcome = await inPage(async (control, tavo, [base64]) => {
-          const attempt = async (call) => {
-            try {
-              return { value: await call() };
-            } catch (error) {
-              return { code: error.code, hresult: error.hresult, message: error.message };
-            }
-          };
+        const outcome = await inPage(async (control, tavo, [base64], attempt) => {
           return {
             written: await attempt(() => control.writeBinaryFile('pictures/form-96dpi.png', base64)),
             notBase64: await attempt(() => control.writeBinaryFile('bad.png', 'data:image/png;base64,AAAA')),

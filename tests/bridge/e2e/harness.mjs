@@ -143,18 +143,28 @@ export async function openPage(browser, url, bridgePort) {
 }
 
 /**
- * Runs `body(control, tavo, args)` inside a new page at `url` connected to the bridge on `port`;
- * resolves to {value} or {error: {name, code, hresult, message}}. The page closes after.
+ * Runs `body(control, tavo, args, attempt)` inside a new page at `url` connected to the bridge on `port`
+ * (`attempt(call)` gives {value} or the call's {code, hresult, message}); resolves to {value} or
+ * {error: {name, code, hresult, message}}. The page closes after.
  */
 export async function runInPage(browser, url, port, body, ...args) {
   const page = await openPage(browser, url, port);
   try {
     return await page.evaluate(async ([source, values]) => {
       const control = await window.tavo.connect({ port: Number(values[0]) });
+      // A call's value, or the error it failed with: for bodies that try several calls.
+      const attempt = async (call) => {
+        try {
+          return { value: await call() };
+        } catch (error) {
+          return { code: error.code, hresult: error.hresult, message: error.message };
+        }
+      };
       const outcome = {};
       try {
         // eslint-disable-next-line no-new-func
-        outcome.value = await new Function('control', 'tavo', 'args', `return (${source})(control, tavo, args);`)(control, window.tavo, values.slice(1));
+        outcome.value = await new Function('control', 'tavo', 'args', 'attempt',
+          `return (${source})(control, tavo, args, attempt);`)(control, window.tavo, values.slice(1), attempt);
       } catch (error) {
         outcome.error = { name: error.name, code: error.code, hresult: error.hresult, message: error.message };
       }
